@@ -1,0 +1,68 @@
+#pragma once
+
+// FTP client on libcurl: one control connection per object, passive mode,
+// every failure an FTPClientException.
+
+#include "vendra2exception.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class FTPClientException : public Vendra2Exception
+{
+public:
+    FTPClientException() = default;
+    FTPClientException(std::string code, std::string message)
+        : Vendra2Exception(std::move(code), std::move(message))
+    {
+    }
+};
+
+class FTPClient : public QObject
+{
+    Q_OBJECT
+public:
+    // Connects and logs in; throws on failure.
+    FTPClient(std::string host, unsigned short port, std::string user, std::string password);
+    // Connects only; login() follows.
+    FTPClient(std::string host, unsigned short port);
+    ~FTPClient() override;
+
+    void login(std::string user, std::string password);
+
+    void setTransferBufferSize(unsigned int size);
+    // Later relative remote paths are resolved against it.
+    void setWorkingDir(const std::string &dir);
+
+    void uploadFile(const std::string &localPath, const std::string &remotePath, bool overwrite);
+    // Returns only when the file is complete; it is written under a temporary
+    // name in the destination folder and renamed when whole.
+    void downloadFile(const std::string &remotePath, const std::string &localPath,
+                      bool overwrite);
+    void removeFile(const std::string &remotePath);
+    void close();
+
+    // Bytes received by the last completed downloadFile (64 bits).
+    int64_t lastDownloadedBytes() const;
+
+    // Time-outs (milliseconds): connect, and a stall (no byte moving).
+    void setConnectTimeout(int ms);
+    void setStallTimeout(int ms);
+
+    // Callable from any thread: ends a running or later operation with an
+    // FTPClientException within about a second.
+    void abort();
+    bool isAborted() const;
+
+signals:
+    // Bytes done and the file's total, per transfer block.
+    void onFileProgress(int done, int total);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

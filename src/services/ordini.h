@@ -1,0 +1,172 @@
+#pragma once
+
+// Orders library: orders, their lines and the files of those lines.
+
+#include "anagrafica.h"
+#include "prodotti.h"
+#include "vendra2exception.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Configuration scope of the orders library.
+class Ordini
+{
+public:
+    enum StatoOrdine {
+        NON_INVIATO = 1,
+        PENDENTE = 2,
+        RICEVUTO = 3,
+        ANNULLATO = 4,
+        IN_LAVORAZIONE = 5,
+        IN_CODA = 6,
+        EVASO = 7
+    };
+    enum TipoRiga { ALTRO = 0, FILE = 1, STAMPA = 2 };
+
+    static std::string WsEndpoint;
+    static std::string WsUsername;
+    static std::string WsPassword;
+    static bool WsOperatorAuth;
+
+    virtual ~Ordini() = default;
+};
+
+// An image of an order line. The id is also the file's name on the FTP server.
+class File
+{
+public:
+    VENDRA2_NESTED_EXCEPTION(FileException);
+
+    File() = default;
+    File(const File &) = default;
+    File &operator=(const File &) = default;
+
+    const std::string &Getid() const { return id; }
+
+    // Writes back the downloaded flag and the local file name.
+    bool modifica();
+
+    std::string id;
+    int dimensione = 0;     // bytes, 0 when unknown
+    std::string cartella;   // folder on the FTP server
+    bool scaricato = false; // downloaded
+    std::string nome_file_sorgente;
+    std::string nome_file_locale;
+};
+
+class Ordine;
+
+class OrdineRiga : public Ordini
+{
+public:
+    OrdineRiga() = default;
+    OrdineRiga(const OrdineRiga &other);
+    OrdineRiga &operator=(const OrdineRiga &other);
+    ~OrdineRiga() override;
+
+    const std::string &Getguid() const { return guid; }
+    Ordini::TipoRiga GetTipoRiga() const { return tipo; }
+
+    // Stores, changes or deletes the line on the service. Lines of type 0
+    // throw OrdineRigaFile::OrdineRigaFileException on failure as well.
+    virtual bool inserisci();
+    virtual bool modifica();
+    virtual bool cancella();
+    virtual OrdineRiga *clone() const;
+
+    std::string guid;
+    std::string guid_ordine;
+    Ordini::TipoRiga tipo = Ordini::ALTRO;
+    std::string codice_articolo;
+    std::string descrizione;
+    int quantita = 0;
+    float prezzo_unitario = 0.0f;
+    std::string nome_file;       // types 1 and 2
+    std::string percorso_locale; // types 1 and 2: where the file landed
+    File *file = nullptr;        // types 1 and 2; owned by the line
+};
+
+// A line of the "InvioFile" kind: a file sent by the customer, not printed.
+class OrdineRigaFile : public OrdineRiga
+{
+public:
+    VENDRA2_NESTED_EXCEPTION(OrdineRigaFileException);
+
+    OrdineRigaFile();
+    OrdineRigaFile(const OrdineRigaFile &) = default;
+    OrdineRigaFile &operator=(const OrdineRigaFile &) = default;
+    OrdineRiga *clone() const override;
+};
+
+class OrdineRigaStampa : public OrdineRiga
+{
+public:
+    VENDRA2_NESTED_EXCEPTION(OrdineRigaStampaException);
+
+    explicit OrdineRigaStampa(Ordine *ordine = nullptr);
+    OrdineRigaStampa(const OrdineRigaStampa &) = default;
+    OrdineRigaStampa &operator=(const OrdineRigaStampa &) = default;
+    OrdineRiga *clone() const override;
+
+    bool inserisci() override;
+    bool modifica() override;
+    bool cancella() override;
+
+    Stampa stampa;
+    Reparto reparto;
+};
+
+class Ordine : public Ordini
+{
+public:
+    VENDRA2_NESTED_EXCEPTION(OrdineException);
+
+    struct StatoOrdineLabel {
+        int stato = 0;
+        std::string label;
+    };
+
+    // The order takes ownership of the customer.
+    explicit Ordine(Utente *utente = nullptr);
+    Ordine(const Ordine &other);
+    Ordine &operator=(const Ordine &other); // deep copy of customer and lines
+    ~Ordine() override;
+
+    const std::string &Getguid() const { return guid; }
+
+    bool inserisci(); // stores the header, the lines and their files
+    bool modifica();  // header fields and the lines' quantity and price
+    bool cancella();
+    bool init(const std::string &guid);
+    bool impostaStato(Ordini::StatoOrdine stato);
+
+    // Columns: id (the GUID), numero, stato, data, totale, spedizione,
+    // cliente_finale, note, utente (customer id). Complete orders.
+    std::vector<Ordine *> listaSQL(int primo, int quanti, const std::string &condizione,
+                                   const std::string &ordinamento);
+    // Headers only (no lines). Empty texts and zero numbers do not filter.
+    std::vector<Ordine *> listaIntestazioni(const std::string &utente,
+                                            const std::string &intestatario, int numeroDa,
+                                            int numeroA, const std::string &dataDa,
+                                            const std::string &dataA,
+                                            const std::vector<int> &stati, int primo, int quanti,
+                                            const std::string &ordinamento);
+    std::vector<StatoOrdineLabel> listaEtichetteStatiOrdine();
+
+    std::string guid;
+    int numero = 0;
+    Ordini::StatoOrdine stato = Ordini::NON_INVIATO;
+    float totale = 0.0f;
+    float spese_spedizione = 0.0f;
+    std::string cliente_finale;
+    std::string note;
+    int32_t data = 0;              // seconds since 1970
+    int64_t ultima_modifica = 0;   // seconds since 1970
+    Utente *utente = nullptr;      // owned
+    std::vector<OrdineRiga *> righe; // owned
+
+private:
+    void clear();
+};
