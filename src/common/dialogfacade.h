@@ -60,12 +60,17 @@ public:
     // --- test scripting -------------------------------------------------
     static void setScripted(bool scripted); // also clears answers and records
     static bool isScripted();
-    // Next box answer: a button index (ask) ...
+    // Next box answer: a button index (ask; -1 closes the box without a
+    // button, giving its escapeButton; for standard() an index picks among
+    // the recorded buttons) ...
     static void pushAnswer(int buttonIndex);
-    // ... or a standard button (standard).
+    // ... or a standard button (standard). An answer that does not fit the
+    // box it reaches aborts the test run with a message.
     static void pushAnswer(QMessageBox::StandardButton button);
     // Next file dialog answer (empty = cancelled).
     static void pushFile(const QString &path);
+    // Queued box and file answers not consumed yet.
+    static int pendingAnswers();
     // Without a queued answer a box returns its default button (or the
     // first one) and a file dialog returns an empty text.
     static QList<Shown> shown();

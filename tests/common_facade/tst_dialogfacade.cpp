@@ -1,0 +1,235 @@
+#include "dialogfacade.h"
+#include "waitcursor.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QWidget>
+#include <QtTest>
+
+class TestDialogFacade : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { DialogFacade::setScripted(true); }
+    void cleanup() { DialogFacade::setScripted(false); }
+
+    void standardBoxesRecordAndAnswer();
+    void askIndexSemantics();
+    void questionIsSiNoWithNoDefault();
+    void fileDialogsUseTheirOwnQueue();
+    void setScriptedStartsClean();
+    void misfitAnswerAborts();
+    void misfitAnswerChild();
+    void waitCursorRestoresOnEveryPath();
+};
+
+void TestDialogFacade::standardBoxesRecordAndAnswer()
+{
+    QWidget parent;
+    DialogFacade::warning(nullptr, QStringLiteral("Titolo"), QStringLiteral("riga 1\r\nriga 2"));
+    DialogFacade::Shown w = DialogFacade::lastShown();
+    QCOMPARE(w.kind, DialogFacade::Kind::MessageBox);
+    QCOMPARE(w.icon, DialogFacade::Icon::Warning);
+    QCOMPARE(w.title, QStringLiteral("Titolo"));
+    QCOMPARE(w.text, QStringLiteral("riga 1\r\nriga 2"));
+    QCOMPARE(w.buttons, QStringList { QStringLiteral("Ok") });
+    QVERIFY(!w.hadParent);
+
+    DialogFacade::information(&parent, QStringLiteral("I"), QStringLiteral("i"));
+    DialogFacade::critical(&parent, QStringLiteral("C"), QStringLiteral("c"));
+    QCOMPARE(DialogFacade::shown().size(), 3);
+    QCOMPARE(DialogFacade::shown().at(1).icon, DialogFacade::Icon::Information);
+    QCOMPARE(DialogFacade::shown().at(2).icon, DialogFacade::Icon::Critical);
+    QVERIFY(DialogFacade::shown().at(2).hadParent);
+
+    // Buttons are listed in the box's own order, whatever order they were given in.
+    const auto buttons = QMessageBox::Cancel | QMessageBox::Discard | QMessageBox::Save;
+    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QStringLiteral("S"),
+                 QStringLiteral("s"), buttons, QMessageBox::Cancel),
+        QMessageBox::Cancel);
+    w = DialogFacade::lastShown();
+    QCOMPARE(w.buttons,
+        (QStringList {
+            QStringLiteral("Save"), QStringLiteral("Cancel"), QStringLiteral("Discard") }));
+    QCOMPARE(w.defaultButton, 1);
+
+    // Without a default the first button answers.
+    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
+                 QMessageBox::No | QMessageBox::Yes),
+        QMessageBox::Yes);
+    QCOMPARE(DialogFacade::lastShown().defaultButton, -1);
+
+    // Queued answers are used in order, by button or by index.
+    DialogFacade::pushAnswer(QMessageBox::No);
+    DialogFacade::pushAnswer(2);
+    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
+                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes),
+        QMessageBox::No);
+    QCOMPARE(DialogFacade::pendingAnswers(), 1);
+    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
+                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel),
+        QMessageBox::Cancel);
+    QCOMPARE(DialogFacade::pendingAnswers(), 0);
+
+    // A box given no button still shows Ok.
+    QCOMPARE(DialogFacade::standard(
+                 nullptr, DialogFacade::Icon::NoIcon, QString(), QString(), QMessageBox::NoButton),
+        QMessageBox::Ok);
+    QCOMPARE(DialogFacade::lastShown().buttons, QStringList { QStringLiteral("Ok") });
+}
+
+void TestDialogFacade::askIndexSemantics()
+{
+    const QStringList three { QStringLiteral("Uno"), QStringLiteral("Due"), QStringLiteral("Tre") };
+    // Default answer without a queued one.
+    QCOMPARE(DialogFacade::ask(nullptr, DialogFacade::Icon::Question, QStringLiteral("T"),
+                 QStringLiteral("x"), three, 2),
+        2);
+    DialogFacade::Shown s = DialogFacade::lastShown();
+    QCOMPARE(s.buttons, three);
+    QCOMPARE(s.defaultButton, 2);
+    QCOMPARE(s.icon, DialogFacade::Icon::Question);
+    // No default: the first button.
+    QCOMPARE(
+        DialogFacade::ask(nullptr, DialogFacade::Icon::Question, QString(), QString(), three, -1),
+        0);
+    QCOMPARE(DialogFacade::lastShown().defaultButton, -1);
+
+    DialogFacade::pushAnswer(1);
+    QCOMPARE(
+        DialogFacade::ask(nullptr, DialogFacade::Icon::Question, QString(), QString(), three, 0, 2),
+        1);
+    // Closing the box gives the escape button, or -1 when there is none.
+    DialogFacade::pushAnswer(-1);
+    QCOMPARE(
+        DialogFacade::ask(nullptr, DialogFacade::Icon::Question, QString(), QString(), three, 0, 2),
+        2);
+    DialogFacade::pushAnswer(-1);
+    QCOMPARE(
+        DialogFacade::ask(nullptr, DialogFacade::Icon::Question, QString(), QString(), three, 0),
+        -1);
+    QCOMPARE(DialogFacade::shown().size(), 5);
+}
+
+void TestDialogFacade::questionIsSiNoWithNoDefault()
+{
+    QVERIFY(!DialogFacade::question(nullptr, QStringLiteral("Domanda"), QStringLiteral("Sicuro?")));
+    const DialogFacade::Shown s = DialogFacade::lastShown();
+    QCOMPARE(s.icon, DialogFacade::Icon::Question);
+    QCOMPARE(s.buttons, (QStringList { QStringLiteral("Si"), QStringLiteral("No") }));
+    QCOMPARE(s.defaultButton, 1);
+    QCOMPARE(s.text, QStringLiteral("Sicuro?"));
+
+    DialogFacade::pushAnswer(0);
+    QVERIFY(DialogFacade::question(nullptr, QString(), QString()));
+    DialogFacade::pushAnswer(-1); // closed: counts as "No"
+    QVERIFY(!DialogFacade::question(nullptr, QString(), QString()));
+}
+
+void TestDialogFacade::fileDialogsUseTheirOwnQueue()
+{
+    DialogFacade::pushAnswer(QMessageBox::Ok);
+    DialogFacade::pushFile(QStringLiteral("/tmp/uno.txt"));
+    DialogFacade::pushFile(QString());
+
+    QCOMPARE(DialogFacade::getOpenFileName(nullptr, QStringLiteral("Apri"), QStringLiteral("/tmp"),
+                 QStringLiteral("Testo (*.txt)")),
+        QStringLiteral("/tmp/uno.txt"));
+    DialogFacade::Shown s = DialogFacade::lastShown();
+    QCOMPARE(s.kind, DialogFacade::Kind::OpenFile);
+    QCOMPARE(s.title, QStringLiteral("Apri"));
+    QCOMPARE(s.text, QStringLiteral("/tmp"));
+    QCOMPARE(s.filter, QStringLiteral("Testo (*.txt)"));
+
+    QVERIFY(DialogFacade::getSaveFileName(nullptr, QStringLiteral("Salva"), QString()).isEmpty());
+    QCOMPARE(DialogFacade::lastShown().kind, DialogFacade::Kind::SaveFile);
+    // Nothing queued: cancelled.
+    QVERIFY(DialogFacade::getExistingDirectory(
+        nullptr, QStringLiteral("Cartella"), QStringLiteral("/home"))
+                .isEmpty());
+    QCOMPARE(DialogFacade::lastShown().kind, DialogFacade::Kind::ExistingDirectory);
+    QCOMPARE(DialogFacade::lastShown().text, QStringLiteral("/home"));
+
+    // The box answer was not eaten by the file dialogs.
+    QCOMPARE(DialogFacade::pendingAnswers(), 1);
+    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
+                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel),
+        QMessageBox::Ok);
+}
+
+void TestDialogFacade::setScriptedStartsClean()
+{
+    DialogFacade::pushAnswer(0);
+    DialogFacade::pushAnswer(0);
+    DialogFacade::pushFile(QStringLiteral("x"));
+    DialogFacade::warning(nullptr, QString(), QString());
+    QCOMPARE(DialogFacade::pendingAnswers(), 2);
+    DialogFacade::setScripted(true);
+    QVERIFY(DialogFacade::isScripted());
+    QVERIFY(DialogFacade::shown().isEmpty());
+    QCOMPARE(DialogFacade::pendingAnswers(), 0);
+    QCOMPARE(DialogFacade::lastShown().title, QString());
+    DialogFacade::warning(nullptr, QStringLiteral("a"), QString());
+    DialogFacade::clearShown();
+    QVERIFY(DialogFacade::shown().isEmpty());
+    DialogFacade::setScripted(false);
+    QVERIFY(!DialogFacade::isScripted());
+}
+
+// A queued answer that does not fit the box must stop the run rather than
+// let the test continue on a made-up answer.
+void TestDialogFacade::misfitAnswerAborts()
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("V2_FACADE_CHILD"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("misfitAnswerChild") });
+    QVERIFY(child.waitForFinished(60000));
+    QVERIFY(child.exitStatus() == QProcess::CrashExit || child.exitCode() != 0);
+    QVERIFY2(child.readAll().contains("is not a button of the box"),
+        "the abort names the misfit answer");
+}
+
+void TestDialogFacade::misfitAnswerChild()
+{
+    if (qEnvironmentVariableIsEmpty("V2_FACADE_CHILD"))
+        QSKIP("run only as the child of misfitAnswerAborts");
+    DialogFacade::pushAnswer(5);
+    DialogFacade::ask(nullptr, DialogFacade::Icon::Question, QStringLiteral("T"),
+        QStringLiteral("x"), { QStringLiteral("Si"), QStringLiteral("No") }, 1);
+    QFAIL("not reached");
+}
+
+void TestDialogFacade::waitCursorRestoresOnEveryPath()
+{
+    QVERIFY(!QApplication::overrideCursor());
+    {
+        WaitCursor outer;
+        QVERIFY(outer.isActive());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        {
+            WaitCursor inner;
+            inner.restore();
+            inner.restore(); // second call must not pop the outer cursor
+            QVERIFY(!inner.isActive());
+            QVERIFY(QApplication::overrideCursor());
+        }
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    QVERIFY(!QApplication::overrideCursor());
+
+    // Leaving the scope by an exception restores it too.
+    try {
+        WaitCursor cursor;
+        throw 1;
+    } catch (int) {
+    }
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+QTEST_MAIN(TestDialogFacade)
+#include "tst_dialogfacade.moc"
