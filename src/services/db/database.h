@@ -1,0 +1,171 @@
+#pragma once
+
+// Internal plumbing shared by the four service libraries: per-thread pooled
+// connections, schema creation, operator authentication, password hashing and
+// the guarded translation of SQL conditions and search maps.
+
+#include "../vendra2exception.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace v2db
+{
+
+enum class Dialect { Sqlite, Postgres };
+
+// Error codes carried by the libraries' exceptions.
+namespace code
+{
+constexpr const char *Endpoint = "ENDPOINT"; // endpoint missing or malformed
+constexpr const char *Connection = "CONNESSIONE"; // database unreachable
+constexpr const char *Auth = "AUTENTICAZIONE"; // credentials refused
+constexpr const char *Database = "DATABASE"; // a statement failed
+constexpr const char *Condition = "CONDIZIONE"; // condition / order / search key refused
+constexpr const char *NotFound = "NON_TROVATO"; // the record does not exist
+constexpr const char *Invalid = "DATI"; // the record's data is unusable
+} // namespace code
+
+[[noreturn]] void fail(const char *errorCode, const QString &message);
+
+// The library variables as read at the start of a call.
+struct Scope {
+    std::string endpoint;
+    std::string username;
+    std::string password;
+    bool operatorAuth = false;
+};
+
+// The calling thread's connection to an endpoint, opened (and the schema
+// created) on first use and kept until the thread ends.
+class Connection
+{
+public:
+    explicit Connection(const std::string &endpoint);
+
+    Dialect dialect() const { return m_dialect; }
+    QSqlDatabase database() const;
+
+    // Prepares and runs `sql` with positional "?" values; throws on failure.
+    QSqlQuery run(const QString &sql, const QVariantList &values = {});
+    // Runs an INSERT ... RETURNING id and gives the id.
+    qint64 insertReturningId(const QString &sql, const QVariantList &values);
+
+    // Write transaction (on SQLite it takes the write lock at once, so two
+    // writers never deadlock on a lock upgrade).
+    void begin();
+    void commit();
+    void rollback();
+
+private:
+    QString m_name;
+    Dialect m_dialect = Dialect::Sqlite;
+};
+
+// Rolls back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &c)
+        : m_c(c)
+    {
+        m_c.begin();
+    }
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    void commit();
+
+private:
+    Connection &m_c;
+    bool m_open = true;
+};
+
+// Opens the connection for a library call and checks the operator's
+// credentials (unless `anonymousAllowed`).
+Connection openForCall(const Scope &scope, bool anonymousAllowed = false);
+
+// Runs `f(connection)` for a library call; any failure leaves as the
+// library class's exception E with the same code and message.
+template <class E, class F>
+auto guarded(const Scope &scope, F &&f, bool anonymousAllowed = false)
+    -> decltype(f(std::declval<Connection &>()))
+{
+    try {
+        Connection c = openForCall(scope, anonymousAllowed);
+        return f(c);
+    } catch (const Vendra2Exception &e) {
+        throw E(e);
+    }
+}
+
+// --- passwords -------------------------------------------------------------
+
+// "pbkdf2$<iterations>$<salt, Base64>$<PBKDF2-HMAC-SHA256, Base64>".
+QString hashPassword(const QString &password);
+bool verifyPassword(const QString &password, const QString &stored);
+bool isPasswordHash(const QString &text);
+// What to store for the password field of a record: a stored hash is kept,
+// any other text is hashed, an empty text stays empty (no login possible).
+QString passwordToStore(const std::string &field);
+
+// --- conditions ------------------------------------------------------------
+
+enum class ColType { Int, Real, Text };
+
+struct Column {
+    const char *name;
+    ColType type;
+    bool searchable = true; // false: never accepted in conditions or search maps
+};
+
+struct TableDef {
+    const char *table;
+    std::vector<Column> columns;
+    // Searchable column of that name (case-insensitive), or null.
+    const Column *find(const QString &name) const;
+};
+
+struct SqlPart {
+    QString sql;
+    QVariantList values;
+};
+
+// Translates a condition written with the table's column names, quoted and
+// numeric literals, = <> != < > <= >= LIKE IN NOT AND OR and parentheses into
+// parameterized SQL whose columns carry `alias` ("t." ...). Anything else is
+// refused (code::Condition) before any SQL runs. Empty text: "".
+SqlPart translateCondition(
+    const std::string &condition, const TableDef &table, Dialect dialect, const QString &alias);
+// "ORDER BY" clause for a column name (optionally followed by ASC or DESC),
+// with `tieBreak` appended; empty name gives `defaultOrder`.
+QString orderByClause(const std::string &order, const TableDef &table, const QString &alias,
+    const QString &defaultOrder);
+// AND-ed LIKE filters for a search map (keys must be columns of the table).
+SqlPart translateSearchMap(const std::map<std::string, std::string> &filter, const TableDef &table,
+    Dialect dialect, const QString &alias);
+// Case-insensitive match of any column (numbers as their text) to a pattern.
+QString likeSql(const QString &columnExpr, Dialect dialect);
+// " LIMIT .. OFFSET .." for first row `primo` and at most `quanti` rows
+// (0: no limit).
+QString limitClause(int primo, int quanti, Dialect dialect);
+
+// Text helpers: never bind a null QString (it would be stored as NULL).
+inline QString qs(const std::string &s)
+{
+    return s.empty() ? QStringLiteral("") : QString::fromStdString(s);
+}
+inline std::string ss(const QVariant &v)
+{
+    return v.toString().toStdString();
+}
+
+} // namespace v2db

@@ -1,0 +1,310 @@
+// Credentials, refused conditions, server settings, banner, updates and
+// calls from two threads at once.
+
+#include "anagrafica.h"
+#include "db/admin.h"
+#include "db/records.h"
+#include "ordini.h"
+#include "prodotti.h"
+#include "servicetest.h"
+#include "vendra2impostazioni.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace v2test;
+
+class TestAccess : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempServiceDb> db;
+
+    void addOperator(const std::string &user, int stato)
+    {
+        Operatore o;
+        o.username = user;
+        o.password = "pw";
+        o.stato_account = stato;
+        QVERIFY(o.inserisci());
+    }
+
+private slots:
+    void init()
+    {
+        db = std::make_unique<TempServiceDb>();
+        db->applyToLibraries();
+    }
+    void cleanup() { db.reset(); }
+
+    void credentialsAreChecked()
+    {
+        addOperator("attivo", Account::ABILITATO);
+        addOperator("sospeso", Account::DISABILITATO);
+        addOperator("nuovo", Account::IN_ATTESA);
+
+        db->applyToLibraries("attivo", "pw");
+        QCOMPARE(own(Carta().lista({})).size(), size_t(0));
+
+        db->applyToLibraries("attivo", "PW");
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
+        V2_EXPECT_THROW(Ordine::OrdineException, Ordine().listaSQL(0, 0, "", ""), v2db::code::Auth);
+        V2_EXPECT_THROW(Utente::UtenteException, Utente().esiste("x"), v2db::code::Auth);
+        V2_EXPECT_THROW(Impostazione::ImpostazioneException, Impostazione().listaImpostazioni(),
+            v2db::code::Auth);
+        try {
+            Impostazione().listaImpostazioni();
+        } catch (const Impostazione::ImpostazioneException &e) {
+            QVERIFY(QString::fromStdString(e.getMessage()).contains("Credenziali non valide"));
+        }
+        db->applyToLibraries("nessuno", "pw");
+        V2_EXPECT_THROW(Formato::FormatoException, Formato().lista({}), v2db::code::Auth);
+        db->applyToLibraries("", "");
+        V2_EXPECT_THROW(Reparto::RepartoException, Reparto().lista({}), v2db::code::Auth);
+
+        for (const char *user : { "sospeso", "nuovo" }) {
+            db->applyToLibraries(user, "pw");
+            try {
+                Stampa().lista({});
+                QFAIL("a disabled operator was let in");
+            } catch (const Stampa::StampaException &e) {
+                QCOMPARE(QString::fromStdString(e.getCode()), QString(v2db::code::Auth));
+                QVERIFY(QString::fromStdString(e.getMessage()).contains("non abilitato"));
+            }
+        }
+
+        // An operator disabled while its credentials are cached is refused
+        // at the next call.
+        db->applyToLibraries("attivo", "pw");
+        QVERIFY(own(Carta().lista({})).empty());
+        db->applyToLibraries();
+        auto ops = own(Operatore().listaSQL(0, 1, "username = 'attivo'", ""));
+        ops[0]->stato_account = Account::DISABILITATO;
+        QVERIFY(ops[0]->modifica());
+        db->applyToLibraries("attivo", "pw");
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
+    }
+
+    void withoutOperatorAuthOnlyTheUpdateQuery()
+    {
+        vendra2::registraAggiornamento({ vendra2__IdComponenteType__ADMIN, 2, 0, 7, "http://x/a" });
+        vendra2::WsOperatorAuth = false;
+        vendra2::WsUsername.clear();
+        Prodotti::WsOperatorAuth = false;
+        Ordini::WsOperatorAuth = false;
+        const auto item = Aggiornamento().ottieniAggiornamento(vendra2__IdComponenteType__ADMIN);
+        QCOMPARE(item.build, 7);
+        V2_EXPECT_THROW(Aggiornamento::AggiornamentoException,
+            Aggiornamento().pubblicaAggiornamento(), v2db::code::Auth);
+        V2_EXPECT_THROW(Impostazione::ImpostazioneException, Impostazione().listaImpostazioni(),
+            v2db::code::Auth);
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
+        V2_EXPECT_THROW(
+            Ordine::OrdineException, Ordine().listaEtichetteStatiOrdine(), v2db::code::Auth);
+    }
+
+    void endpointProblemsAreReported()
+    {
+        Prodotti::WsEndpoint = "";
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Endpoint);
+        Prodotti::WsEndpoint = "mysql://u:p@localhost/x";
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Endpoint);
+        // Nobody listens on port 1: refused at once, never a hang.
+        Prodotti::WsEndpoint = "postgresql://u:p@127.0.0.1:1/nessuno";
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Connection);
+    }
+
+    void conditionsAreParsedNotPasted()
+    {
+        Utente u;
+        u.username = "cliente";
+        QVERIFY(u.inserisci());
+        Ordine o(new Utente(u));
+        o.stato = Ordini::PENDENTE;
+        QVERIFY(o.inserisci());
+
+        const char *refused[] = {
+            "1=1; DROP TABLE ordini",
+            "stato = 2; DROP TABLE ordini",
+            "stato = 2 -- x",
+            "stato = 2 /* */",
+            "id IN (SELECT id FROM ordini)",
+            "stato IN (2, 6) AND id NOT IN (SELECT id FROM ordini)",
+            "inesistente = 1",
+            "stato = 'abc",
+            "note = 'it''s",
+            "(stato = 2",
+            "stato = 2)",
+            "stato = 2 OR",
+            "stato = stato",
+            "stato",
+            "stato = 2 UNION SELECT * FROM operatori",
+            "stato = 2 AND utente = (SELECT id FROM utenti)",
+            "stato IS NULL",
+            "stato = 2 || 1",
+        };
+        for (const char *cond : refused) {
+            try {
+                own(Ordine().listaSQL(0, 0, cond, ""));
+                QFAIL(qPrintable(QStringLiteral("accepted: %1").arg(cond)));
+            } catch (const Ordine::OrdineException &e) {
+                QCOMPARE(QString::fromStdString(e.getCode()), QString(v2db::code::Condition));
+            }
+        }
+        V2_EXPECT_THROW(Ordine::OrdineException, Ordine().listaSQL(0, 0, "", "data; DROP TABLE x"),
+            v2db::code::Condition);
+        V2_EXPECT_THROW(Ordine::OrdineException, Ordine().listaSQL(0, 0, "", "password"),
+            v2db::code::Condition);
+        // Hidden columns are not columns of a condition.
+        V2_EXPECT_THROW(Utente::UtenteException, Utente().listaSQL(0, 0, "password LIKE 'p%'", ""),
+            v2db::code::Condition);
+        V2_EXPECT_THROW(Operatore::OperatoreException,
+            Operatore().listaSQL(0, 0, "username = 'admin' OR password <> ''", ""),
+            v2db::code::Condition);
+        // Nothing ran: the table and its order are still there.
+        QCOMPARE(scalar(*db, "SELECT COUNT(*) FROM ordini").toInt(), 1);
+
+        // The accepted grammar, including quotes inside literals.
+        QCOMPARE(own(Ordine().listaSQL(
+                         0, 0, "stato <> 4 AND NOT (numero < 0) OR note LIKE '%x%'", "numero DESC"))
+                     .size(),
+            size_t(1));
+        QCOMPARE(own(Ordine().listaSQL(0, 0, "stato != 4 and stato >= 2 AND stato<=2", "")).size(),
+            size_t(1));
+        QCOMPARE(own(Ordine().listaSQL(0, 0, "note = 'x'' OR ''1''=''1'", "")).size(), size_t(0));
+        QCOMPARE(own(Ordine().listaSQL(0, 0, "numero NOT IN (5, 6) AND stato = '2'", "")).size(),
+            size_t(1));
+        QCOMPARE(own(Ordine().listaSQL(0, 0, "stato = 'due'", "")).size(), size_t(0));
+
+        const v2db::SqlPart p = v2db::translateCondition("nome = 'Mario' AND cognome = 'D''Angelo'",
+            v2db::operatoriTable(), v2db::Dialect::Sqlite, "t.");
+        QCOMPARE(p.values, (QVariantList { "Mario", "D'Angelo" }));
+        QVERIFY(!p.sql.contains("Mario"));
+        QVERIFY(!p.sql.contains("Angelo"));
+    }
+
+    void serverSettingsMap()
+    {
+        Impostazione imp;
+        QVERIFY(imp.listaImpostazioni().empty());
+        QVERIFY(imp.settaImpostazioni({ { "FTPHOST", "ftp.lab.it" }, { "FTPPORT", "21" },
+            { "PATH_ACCODA", "C:\\lab\\'coda'" } }));
+        QVERIFY(imp.settaImpostazioni({ { "FTPPORT", "2121" }, { "PAYPAL_BUSINESS", "" } }));
+        const auto map = imp.listaImpostazioni();
+        QCOMPARE(map.size(), size_t(4));
+        QCOMPARE(map.at("FTPHOST"), std::string("ftp.lab.it"));
+        QCOMPARE(map.at("FTPPORT"), std::string("2121"));
+        QCOMPARE(map.at("PATH_ACCODA"), std::string("C:\\lab\\'coda'"));
+        QCOMPARE(map.at("PAYPAL_BUSINESS"), std::string());
+    }
+
+    void bannerIsFittedAndStored()
+    {
+        Impostazione imp;
+        QVERIFY(!imp.ottieniBannerCorrente().presente);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("banner.jpg");
+        QImage source(1280, 400, QImage::Format_RGB32);
+        source.fill(QColor(200, 0, 0));
+        QVERIFY(source.save(path, "JPEG"));
+        QVERIFY(imp.impostaBanner(path.toStdString(), "https://lab.example/promo"));
+
+        const auto banner = imp.ottieniBannerCorrente();
+        QVERIFY(banner.presente);
+        QCOMPARE(banner.url, std::string("https://lab.example/promo"));
+        QCOMPARE(banner.nome, std::string("banner.jpg"));
+        QVERIFY(banner.data > 0);
+        const QByteArray jpeg = QByteArray::fromBase64(QByteArray::fromStdString(banner.immagine));
+        QVERIFY(jpeg.startsWith("\xFF\xD8"));
+        QImage fitted;
+        QVERIFY(fitted.loadFromData(jpeg, "JPEG"));
+        QCOMPARE(fitted.size(), QSize(640, 79));
+        // Whole picture kept: red in the middle, white margins at the sides.
+        QVERIFY(qRed(fitted.pixel(320, 40)) > 150 && qGreen(fitted.pixel(320, 40)) < 60);
+        QVERIFY(qGreen(fitted.pixel(5, 40)) > 200 && qBlue(fitted.pixel(634, 40)) > 200);
+
+        V2_EXPECT_THROW(Impostazione::ImpostazioneException,
+            imp.impostaBanner(dir.filePath("manca.jpg").toStdString(), ""), v2db::code::Invalid);
+        QFile bogus(dir.filePath("finto.jpg"));
+        QVERIFY(bogus.open(QIODevice::WriteOnly));
+        bogus.write("not a picture");
+        bogus.close();
+        V2_EXPECT_THROW(Impostazione::ImpostazioneException,
+            imp.impostaBanner(bogus.fileName().toStdString(), ""), v2db::code::Invalid);
+        QVERIFY(imp.ottieniBannerCorrente().presente); // the old one stays
+
+        QVERIFY(imp.rimuoviBanner());
+        QVERIFY(!imp.ottieniBannerCorrente().presente);
+    }
+
+    void updatesAndPublications()
+    {
+        Aggiornamento agg;
+        auto none = agg.ottieniAggiornamento(vendra2__IdComponenteType__ADMIN);
+        QCOMPARE(none.major + none.minor + none.build, 0);
+        vendra2::registraAggiornamento({ vendra2__IdComponenteType__ADMIN, 1, 2, 3, "http://u/1" });
+        vendra2::registraAggiornamento(
+            { vendra2__IdComponenteType__ADMIN, 1, 10, 0, "http://u/2" });
+        vendra2::registraAggiornamento(
+            { vendra2__IdComponenteType__ADMIN, 1, 9, 99, "http://u/3" });
+        vendra2::registraAggiornamento({ vendra2__IdComponenteType__CLIENT, 9, 9, 9, "http://c" });
+        const auto item = agg.ottieniAggiornamento(vendra2__IdComponenteType__ADMIN);
+        QCOMPARE(item.tipoComponente, vendra2__IdComponenteType__ADMIN);
+        QCOMPARE(item.major, 1);
+        QCOMPARE(item.minor, 10);
+        QCOMPARE(item.build, 0);
+        QCOMPARE(item.url, std::string("http://u/2"));
+
+        QCOMPARE(vendra2::statoPubblicazioni().conteggio, 0);
+        QVERIFY(agg.pubblicaAggiornamento());
+        QVERIFY(agg.pubblicaAggiornamento());
+        const auto stato = vendra2::statoPubblicazioni();
+        QCOMPARE(stato.conteggio, 2);
+        QVERIFY(stato.ultima > 0);
+    }
+
+    void guiAndWorkerThreadAtOnce()
+    {
+        own(Carta().lista({})); // this thread's connection is open from here on
+        const int connectionsBefore = QSqlDatabase::connectionNames().size();
+        QAtomicInt workerErrors = 0;
+        const int rounds = 25;
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            for (int i = 0; i < rounds; ++i) {
+                try {
+                    Carta c;
+                    c.nome = "worker " + std::to_string(i);
+                    c.inserisci();
+                    own(Ordine().listaSQL(0, 20, "stato IN (2, 6)", "data"));
+                    own(Carta().lista({ { "nome", "%worker%" } }));
+                } catch (const Vendra2Exception &e) {
+                    qWarning("worker: %s", e.getMessage().c_str());
+                    workerErrors.fetchAndAddRelaxed(1);
+                }
+            }
+        }));
+        worker->start();
+        for (int i = 0; i < rounds; ++i) {
+            Carta c;
+            c.nome = "gui " + std::to_string(i);
+            QVERIFY(c.inserisci());
+            c.nome += " bis";
+            QVERIFY(c.modifica());
+            own(Carta().lista({}));
+        }
+        QVERIFY(worker->wait(120000));
+        QCOMPARE(workerErrors.loadRelaxed(), 0);
+        QCOMPARE(own(Carta().lista({ { "nome", "%worker%" } })).size(), size_t(rounds));
+        QCOMPARE(own(Carta().lista({ { "nome", "%bis" } })).size(), size_t(rounds));
+        // The worker's connection went away with its thread.
+        QCOMPARE(QSqlDatabase::connectionNames().size(), connectionsBefore);
+    }
+};
+
+QTEST_MAIN(TestAccess)
+#include "tst_access.moc"
