@@ -1,0 +1,203 @@
+#include "reportordinedettagliocustommodel.h"
+
+#include "ordini.h"
+
+namespace
+{
+const char *const columns[] = { "id", "numero", "totale", "cliente_finale", "data", "note",
+    "data_ultima_modifica", "articolo_codice", "articolo_tipo", "articolo_descrizione",
+    "articolo_qta", "articolo_prezzo", "account_codice_utente", "account_username", "account_nome",
+    "account_cognome", "account_ragione_sociale", "account_cf", "account_piva", "account_email",
+    "account_tel_fisso", "account_tel_cell", "account_fax", "account_indirizzo", "account_cap",
+    "account_citta", "account_provincia", "stampa_id", "stampa_codice", "stampa_reparto",
+    "stampa_formato_codice", "stampa_formato_nome", "stampa_carta_codice", "stampa_carta_nome",
+    "file_nome" };
+static_assert(sizeof(columns) / sizeof(columns[0]) == 35, "one name per column");
+
+QString q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+QDateTime fromUnixTime(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime);
+}
+} // namespace
+
+ReportOrdineDettaglioCustomModel::ReportOrdineDettaglioCustomModel(QObject *parent)
+    : ReportCustomModel(parent)
+{
+}
+
+ReportOrdineDettaglioCustomModel::~ReportOrdineDettaglioCustomModel() = default;
+
+QString ReportOrdineDettaglioCustomModel::etichettaTipoRiga(int tipo)
+{
+    switch (tipo) {
+    case Ordini::ALTRO:
+        return tr("Altro");
+    case Ordini::FILE:
+        return tr("File");
+    case Ordini::STAMPA:
+        return tr("Stampa");
+    default:
+        return QString();
+    }
+}
+
+void ReportOrdineDettaglioCustomModel::aggiungiOrdine(const Ordine &ordine)
+{
+    Riga testata;
+    testata.id = q(ordine.Getguid());
+    testata.numero = ordine.numero;
+    testata.totale = double(ordine.totale);
+    testata.cliente_finale = q(ordine.cliente_finale);
+    testata.data = fromUnixTime(ordine.data);
+    testata.note = q(ordine.note);
+    testata.data_ultima_modifica = fromUnixTime(ordine.ultima_modifica);
+    if (const Utente *u = ordine.utente) {
+        testata.account_codice_utente = q(u->codice_utente);
+        testata.account_username = q(u->username);
+        testata.account_nome = q(u->nome);
+        testata.account_cognome = q(u->cognome);
+        testata.account_ragione_sociale = q(u->ragione_sociale);
+        testata.account_cf = q(u->cf);
+        testata.account_piva = q(u->piva);
+        testata.account_email = q(u->email);
+        testata.account_tel_fisso = q(u->tel_fisso);
+        testata.account_tel_cell = q(u->tel_cell);
+        testata.account_fax = q(u->fax);
+        testata.account_indirizzo = q(u->indirizzo);
+        testata.account_cap = q(u->cap);
+        testata.account_citta = q(u->citta);
+        testata.account_provincia = q(u->provincia);
+    }
+    if (ordine.righe.empty()) {
+        m_righe.push_back(testata);
+        return;
+    }
+    for (const OrdineRiga *riga : ordine.righe) {
+        if (!riga)
+            continue;
+        Riga r = testata;
+        r.articolo_codice = q(riga->codice_articolo);
+        r.articolo_tipo = etichettaTipoRiga(riga->GetTipoRiga());
+        r.articolo_descrizione = q(riga->descrizione);
+        r.articolo_qta = riga->quantita;
+        r.prezzo_unitario = riga->prezzo_unitario;
+        const float importo = float(riga->quantita) * riga->prezzo_unitario;
+        r.articolo_prezzo = double(importo);
+        switch (riga->GetTipoRiga()) {
+        case Ordini::FILE:
+            r.file_nome = q(riga->nome_file);
+            break;
+        case Ordini::STAMPA:
+            if (const auto *stampa = dynamic_cast<const OrdineRigaStampa *>(riga)) {
+                const Stampa &s = stampa->stampa;
+                r.stampa_id = s.Getid();
+                r.stampa_codice = q(s.codice_stampa);
+                r.stampa_reparto
+                    = q(s.reparto.nome.empty() ? stampa->reparto.nome : s.reparto.nome);
+                r.stampa_formato_codice = q(s.formato.codice_formato);
+                r.stampa_formato_nome = q(s.formato.nome);
+                r.stampa_carta_codice = q(s.carta.codice_carta);
+                r.stampa_carta_nome = q(s.carta.nome);
+            }
+            r.file_nome = q(riga->nome_file);
+            break;
+        default:
+            break;
+        }
+        m_righe.push_back(r);
+    }
+}
+
+QVariant ReportOrdineDettaglioCustomModel::cell(int row, int column) const
+{
+    const Riga &r = m_righe[size_t(row)];
+    switch (column) {
+    case 0:
+        return r.id;
+    case 1:
+        return r.numero;
+    case 2:
+        return r.totale;
+    case 3:
+        return r.cliente_finale;
+    case 4:
+        return r.data;
+    case 5:
+        return r.note;
+    case 6:
+        return r.data_ultima_modifica;
+    case 7:
+        return r.articolo_codice;
+    case 8:
+        return r.articolo_tipo;
+    case 9:
+        return r.articolo_descrizione;
+    case 10:
+        return r.articolo_qta;
+    case 11:
+        return r.articolo_prezzo;
+    case 12:
+        return r.account_codice_utente;
+    case 13:
+        return r.account_username;
+    case 14:
+        return r.account_nome;
+    case 15:
+        return r.account_cognome;
+    case 16:
+        return r.account_ragione_sociale;
+    case 17:
+        return r.account_cf;
+    case 18:
+        return r.account_piva;
+    case 19:
+        return r.account_email;
+    case 20:
+        return r.account_tel_fisso;
+    case 21:
+        return r.account_tel_cell;
+    case 22:
+        return r.account_fax;
+    case 23:
+        return r.account_indirizzo;
+    case 24:
+        return r.account_cap;
+    case 25:
+        return r.account_citta;
+    case 26:
+        return r.account_provincia;
+    case 27:
+        return r.stampa_id;
+    case 28:
+        return r.stampa_codice;
+    case 29:
+        return r.stampa_reparto;
+    case 30:
+        return r.stampa_formato_codice;
+    case 31:
+        return r.stampa_formato_nome;
+    case 32:
+        return r.stampa_carta_codice;
+    case 33:
+        return r.stampa_carta_nome;
+    case 34:
+        return r.file_nome;
+    default:
+        return QVariant();
+    }
+}
+
+const char *const *ReportOrdineDettaglioCustomModel::columnNames() const
+{
+    return columns;
+}
+
+QString ReportOrdineDettaglioCustomModel::noDataText() const
+{
+    return tr("No data in ReportOrdineDettaglioCustomModel datasource");
+}

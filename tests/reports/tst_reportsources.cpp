@@ -1,0 +1,369 @@
+// The three report data sources: columns, values, cursor and fill rules.
+
+#include "reportelencoclienticustommodel.h"
+#include "reportordinedettagliocustommodel.h"
+#include "reportordineelencocustommodel.h"
+#include "testdata.h"
+
+#include <QtTest>
+
+using namespace reporttest;
+
+class TestReportSources : public QObject
+{
+    Q_OBJECT
+
+    static QStringList names(const NCReportDataSource &s)
+    {
+        QStringList out;
+        for (int i = 0; i < s.columnCount(); ++i)
+            out << s.columnName(i);
+        return out;
+    }
+
+private slots:
+    void columnsAreTheTemplatesContract()
+    {
+        // Templates bind by these names and positions.
+        ReportOrdineDettaglioCustomModel dettaglio;
+        QCOMPARE(dettaglio.columnCount(), 35);
+        const QStringList d = names(dettaglio);
+        QCOMPARE(d.mid(0, 12),
+            QStringList({ "id", "numero", "totale", "cliente_finale", "data", "note",
+                "data_ultima_modifica", "articolo_codice", "articolo_tipo", "articolo_descrizione",
+                "articolo_qta", "articolo_prezzo" }));
+        QCOMPARE(d.at(12), QStringLiteral("account_codice_utente"));
+        QCOMPARE(d.at(26), QStringLiteral("account_provincia"));
+        QCOMPARE(d.mid(27),
+            QStringList({ "stampa_id", "stampa_codice", "stampa_reparto", "stampa_formato_codice",
+                "stampa_formato_nome", "stampa_carta_codice", "stampa_carta_nome", "file_nome" }));
+        ReportOrdineElencoCustomModel elenco;
+        QCOMPARE(names(elenco),
+            QStringList({ "id", "numero", "totale", "data", "account_username",
+                "account_ragione_sociale" }));
+        ReportElencoClientiCustomModel clienti;
+        QCOMPARE(clienti.columnCount(), 17);
+        const QStringList c = names(clienti);
+        // Customer columns are the detail's customer columns, with the
+        // password after the user name and the state at the end.
+        QStringList attesi = d.mid(12, 15);
+        attesi.insert(2, QStringLiteral("account_password"));
+        attesi.append(QStringLiteral("account_stato"));
+        QCOMPARE(c, attesi);
+
+        for (NCReportDataSource *s :
+            std::initializer_list<NCReportDataSource *> { &dettaglio, &elenco, &clienti }) {
+            QCOMPARE(s->dataSourceType(), NCReportDataSource::Custom);
+            QCOMPARE(int(s->dataSourceType()), 5);
+            QCOMPARE(int(s->locationType()), 0);
+            QCOMPARE(s->currentRecord(), 0);
+            QCOMPARE(s->size(), 0);
+            QVERIFY(s->columnName(-1).isEmpty());
+            QVERIFY(s->columnName(s->columnCount()).isEmpty());
+            QCOMPARE(s->columnIndexByName(QStringLiteral("Numero")), -1);
+            QCOMPARE(s->columnIndexByName(QString()), -1);
+            QVERIFY(s->isValid());
+            QVERIFY(s->read(nullptr));
+            QVERIFY(s->write(nullptr));
+        }
+        QCOMPARE(dettaglio.columnIndexByName(QStringLiteral("file_nome")), 34);
+    }
+
+    void emptySourcesRefuseToOpen_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("dettaglio") << "dettaglio"
+                                   << "No data in ReportOrdineDettaglioCustomModel datasource";
+        QTest::newRow("elenco") << "elenco"
+                                << "No data in ReportOrdineElencoCustomModel datasource";
+        QTest::newRow("clienti") << "clienti"
+                                 << "No data in ReportElencoClientiCustomModel datasource";
+    }
+    void emptySourcesRefuseToOpen()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        std::unique_ptr<NCReportDataSource> s;
+        if (kind == "dettaglio")
+            s = std::make_unique<ReportOrdineDettaglioCustomModel>();
+        else if (kind == "elenco")
+            s = std::make_unique<ReportOrdineElencoCustomModel>();
+        else
+            s = std::make_unique<ReportElencoClientiCustomModel>();
+        QVERIFY(!s->open());
+        QVERIFY(!s->isOpened());
+        QVERIFY(s->error()->isError());
+        QCOMPARE(s->error()->errorMsg(), text);
+        QCOMPARE(s->error()->errorNumber(), -1);
+        // Moving around an empty source never leaves a negative cursor and
+        // never yields a value.
+        QVERIFY(!s->next());
+        QVERIFY(!s->previous());
+        QVERIFY(!s->hasNext());
+        s->last();
+        QCOMPARE(s->currentRecord(), 0);
+        QVERIFY(!s->seek(0));
+        QCOMPARE(s->currentRecord(), 0);
+        QVERIFY(!s->value(0).isValid());
+    }
+
+    void cursorMovesAndStopsAtBothEnds()
+    {
+        ReportOrdineDettaglioCustomModel s;
+        s.aggiungiOrdine(*ordineCompleto()); // three rows
+        QCOMPARE(s.size(), 3);
+        QVERIFY(s.open());
+        QVERIFY(s.isOpened());
+        QCOMPARE(s.currentRecord(), 0);
+        QVERIFY(s.hasNext());
+        QVERIFY(s.next());
+        QVERIFY(!s.isBegin());
+        QVERIFY(s.next());
+        QCOMPARE(s.currentRecord(), 2);
+        QVERIFY(!s.hasNext());
+        QVERIFY(!s.next()); // past the end: stays on the last row
+        QCOMPARE(s.currentRecord(), 2);
+        QVERIFY(s.isEnd());
+        QVERIFY(s.previous());
+        QVERIFY(s.previous());
+        QCOMPARE(s.currentRecord(), 0);
+        QVERIFY(!s.previous());
+        QCOMPARE(s.currentRecord(), 0);
+        QVERIFY(s.isBegin());
+        QVERIFY(s.last());
+        QCOMPARE(s.currentRecord(), 2);
+        QVERIFY(s.first());
+        QCOMPARE(s.currentRecord(), 0);
+
+        QVERIFY(s.seek(1));
+        QCOMPARE(s.currentRecord(), 1);
+        QVERIFY(s.seek(-1));
+        QCOMPARE(s.currentRecord(), 0);
+        QVERIFY(!s.seek(3));
+        QCOMPARE(s.currentRecord(), 2);
+        QVERIFY(!s.seek(99));
+        QCOMPARE(s.currentRecord(), 2);
+        QVERIFY(!s.seek(-7));
+        QCOMPARE(s.currentRecord(), 0);
+
+        s.seek(2);
+        QVERIFY(s.close());
+        QVERIFY(!s.isOpened());
+        QCOMPARE(s.currentRecord(), 0);
+    }
+
+    void valuesByIndexAndName()
+    {
+        ReportOrdineDettaglioCustomModel s;
+        s.aggiungiOrdine(*ordineCompleto());
+        QVERIFY(s.open());
+        bool ok = true;
+        QCOMPARE(s.value(QStringLiteral("numero"), &ok).toInt(), 1234);
+        QVERIFY(ok);
+        QCOMPARE(s.value(1), s.value(QStringLiteral("numero")));
+
+        // Names are exact: another letter case is no column.
+        ok = true;
+        const QVariant wrongCase = s.value(QStringLiteral("Numero"), &ok);
+        QVERIFY(!wrongCase.isValid());
+        QVERIFY(!ok);
+
+        // An index out of range gives nothing and leaves the flag alone.
+        ok = true;
+        QVERIFY(!s.value(35, &ok).isValid());
+        QVERIFY(!s.value(-1, &ok).isValid());
+        QVERIFY(ok);
+    }
+
+    void orderWithoutLinesGivesOneRow()
+    {
+        auto o = ordineCompleto();
+        qDeleteAll(o->righe);
+        o->righe.clear();
+        ReportOrdineDettaglioCustomModel s;
+        s.aggiungiOrdine(*o);
+        QCOMPARE(s.size(), 1);
+        QVERIFY(s.open());
+        QCOMPARE(s.value(QStringLiteral("id")).toString(), QStringLiteral("guid-1"));
+        QCOMPARE(s.value(QStringLiteral("account_ragione_sociale")).toString(),
+            QStringLiteral("Foto Rossi S.r.l."));
+        for (const char *text : { "articolo_codice", "articolo_tipo", "articolo_descrizione",
+                 "stampa_codice", "stampa_reparto", "stampa_formato_codice", "stampa_formato_nome",
+                 "stampa_carta_codice", "stampa_carta_nome", "file_nome" }) {
+            QCOMPARE(s.value(QLatin1String(text)).type(), QVariant::String);
+            QVERIFY2(s.value(QLatin1String(text)).toString().isEmpty(), text);
+        }
+        QCOMPARE(s.value(QStringLiteral("articolo_qta")), QVariant(0));
+        QCOMPARE(s.value(QStringLiteral("articolo_prezzo")), QVariant(0.0));
+        QCOMPARE(s.value(QStringLiteral("stampa_id")), QVariant(0));
+    }
+
+    void oneRowPerLineByType()
+    {
+        auto o = ordineCompleto();
+        ReportOrdineDettaglioCustomModel s;
+        s.aggiungiOrdine(*o);
+        QCOMPARE(s.size(), 3);
+        QVERIFY(s.open());
+
+        // Type 0: article columns only.
+        QCOMPARE(s.value(QStringLiteral("articolo_tipo")).toString(), QStringLiteral("Altro"));
+        QCOMPARE(s.value(QStringLiteral("articolo_codice")).toString(), QStringLiteral("CORN2030"));
+        QCOMPARE(s.value(QStringLiteral("articolo_prezzo")).toDouble(), 4.0);
+        QVERIFY(s.value(QStringLiteral("file_nome")).toString().isEmpty());
+        QCOMPARE(s.value(QStringLiteral("stampa_id")).toInt(), 0);
+        QVERIFY(s.value(QStringLiteral("stampa_codice")).toString().isEmpty());
+
+        // Type 1: the file name, no print columns.
+        QVERIFY(s.next());
+        QCOMPARE(s.value(QStringLiteral("articolo_tipo")).toString(), QStringLiteral("File"));
+        QCOMPARE(s.value(QStringLiteral("file_nome")).toString(), QStringLiteral("IMG_0001.jpg"));
+        QCOMPARE(s.value(QStringLiteral("stampa_id")).toInt(), 0);
+        QVERIFY(s.value(QStringLiteral("stampa_carta_nome")).toString().isEmpty());
+
+        // Type 2: print columns and file name; the amount is quantity times
+        // unit price.
+        QVERIFY(s.next());
+        QCOMPARE(s.value(QStringLiteral("articolo_tipo")).toString(), QStringLiteral("Stampa"));
+        QCOMPARE(s.value(QStringLiteral("articolo_qta")), QVariant(3));
+        QCOMPARE(s.value(QStringLiteral("articolo_prezzo")).type(), QVariant::Double);
+        QCOMPARE(s.value(QStringLiteral("articolo_prezzo")).toDouble(), 1.5);
+        QCOMPARE(s.value(QStringLiteral("stampa_id")), QVariant(17));
+        QCOMPARE(s.value(QStringLiteral("stampa_codice")).toString(), QStringLiteral("ST1015L"));
+        QCOMPARE(s.value(QStringLiteral("stampa_reparto")).toString(), QStringLiteral("Minilab"));
+        QCOMPARE(
+            s.value(QStringLiteral("stampa_formato_codice")).toString(), QStringLiteral("F1015"));
+        QCOMPARE(
+            s.value(QStringLiteral("stampa_formato_nome")).toString(), QStringLiteral("10x15"));
+        QCOMPARE(s.value(QStringLiteral("stampa_carta_codice")).toString(), QStringLiteral("LUC"));
+        QCOMPARE(s.value(QStringLiteral("stampa_carta_nome")).toString(), QStringLiteral("Lucida"));
+        QCOMPARE(s.value(QStringLiteral("file_nome")).toString(), QStringLiteral("IMG_0002.jpg"));
+        QCOMPARE(s.righe()[2].prezzo_unitario, 0.5f);
+
+        // Header and customer repeat on every row, with their own types.
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY(s.seek(row));
+            QCOMPARE(s.value(QStringLiteral("numero")), QVariant(1234));
+            QCOMPARE(s.value(QStringLiteral("totale")), QVariant(12.5));
+            QCOMPARE(s.value(QStringLiteral("note")).toString(),
+                QStringLiteral("Consegnare entro venerdì"));
+            QCOMPARE(s.value(QStringLiteral("cliente_finale")).toString(),
+                QStringLiteral("Sposi Bianchi"));
+            QCOMPARE(s.value(QStringLiteral("data")).type(), QVariant::DateTime);
+            QCOMPARE(s.value(QStringLiteral("data")).toDateTime(),
+                QDateTime(QDate(2024, 3, 7), QTime(9, 5)));
+            QCOMPARE(s.value(QStringLiteral("data_ultima_modifica")).toDateTime(),
+                QDateTime(QDate(2024, 3, 7), QTime(10, 5)));
+            QCOMPARE(s.value(QStringLiteral("account_codice_utente")).toString(),
+                QStringLiteral("00042"));
+            QCOMPARE(s.value(QStringLiteral("account_username")).toString(),
+                QStringLiteral("fotorossi"));
+            QCOMPARE(s.value(QStringLiteral("account_provincia")).toString(), QStringLiteral("RM"));
+            QCOMPARE(
+                s.value(QStringLiteral("account_fax")).toString(), QStringLiteral("06 7654321"));
+        }
+    }
+
+    void amountsInSinglePrecision()
+    {
+        // 0.1 is not exact in single precision: the amount is the float
+        // product, widened afterwards.
+        auto o = std::make_unique<Ordine>();
+        o->totale = 0.1f;
+        o->righe.push_back(rigaAltro("X", 3, 0.1f));
+        ReportOrdineDettaglioCustomModel s;
+        s.aggiungiOrdine(*o);
+        QVERIFY(s.open());
+        QCOMPARE(s.value(QStringLiteral("articolo_prezzo")).toDouble(), double(3.0f * 0.1f));
+        QCOMPARE(s.value(QStringLiteral("totale")).toDouble(), double(0.1f));
+        // Without a customer the customer columns are empty.
+        QVERIFY(s.value(QStringLiteral("account_username")).toString().isEmpty());
+    }
+
+    void ordersFollowEachOther()
+    {
+        auto first = ordineCompleto(1, "A");
+        auto second = ordineCompleto(2, "B");
+        delete second->righe.back();
+        second->righe.pop_back();
+        ReportOrdineDettaglioCustomModel s;
+        s.aggiungiOrdine(*first);
+        s.aggiungiOrdine(*second);
+        QCOMPARE(s.size(), 5);
+        QVERIFY(s.open());
+        QStringList ids;
+        QStringList codes;
+        do {
+            ids << s.value(QStringLiteral("id")).toString();
+            codes << s.value(QStringLiteral("articolo_codice")).toString();
+        } while (s.next());
+        QCOMPARE(ids, QStringList({ "A", "A", "A", "B", "B" }));
+        QCOMPARE(
+            codes, QStringList({ "CORN2030", "INVIOFILE", "ST1015L", "CORN2030", "INVIOFILE" }));
+    }
+
+    void lineTypeLabels()
+    {
+        QCOMPARE(ReportOrdineDettaglioCustomModel::etichettaTipoRiga(0), QStringLiteral("Altro"));
+        QCOMPARE(ReportOrdineDettaglioCustomModel::etichettaTipoRiga(1), QStringLiteral("File"));
+        QCOMPARE(ReportOrdineDettaglioCustomModel::etichettaTipoRiga(2), QStringLiteral("Stampa"));
+        QVERIFY(ReportOrdineDettaglioCustomModel::etichettaTipoRiga(3).isEmpty());
+        QVERIFY(ReportOrdineDettaglioCustomModel::etichettaTipoRiga(-1).isEmpty());
+    }
+
+    void orderListRows()
+    {
+        ReportOrdineElencoCustomModel s;
+        s.aggiungiOrdine(*ordineCompleto(7, "X"));
+        s.aggiungiOrdine(*ordineCompleto(8, "Y"));
+        QCOMPARE(s.size(), 2); // one row per order, whatever its lines
+        QVERIFY(s.open());
+        QCOMPARE(s.value(QStringLiteral("id")).toString(), QStringLiteral("X"));
+        QCOMPARE(s.value(QStringLiteral("numero")), QVariant(7));
+        QCOMPARE(s.value(QStringLiteral("totale")), QVariant(12.5));
+        QCOMPARE(s.value(QStringLiteral("data")).toDateTime(),
+            QDateTime(QDate(2024, 3, 7), QTime(9, 5)));
+        QCOMPARE(
+            s.value(QStringLiteral("account_username")).toString(), QStringLiteral("fotorossi"));
+        QCOMPARE(s.value(QStringLiteral("account_ragione_sociale")).toString(),
+            QStringLiteral("Foto Rossi S.r.l."));
+        QVERIFY(s.next());
+        QCOMPARE(s.value(1), QVariant(8));
+        QVERIFY(!s.value(6).isValid());
+    }
+
+    void customerRowsAndStateLabels_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("in attesa") << 0 << "In attesa";
+        QTest::newRow("abilitato") << 1 << "Abilitato";
+        QTest::newRow("disabilitato") << 2 << "Disabilitato";
+        QTest::newRow("sconosciuto") << 3 << "";
+        QTest::newRow("negativo") << -1 << "";
+    }
+    void customerRowsAndStateLabels()
+    {
+        QFETCH(int, state);
+        QFETCH(QString, label);
+        std::unique_ptr<Utente> u(cliente());
+        u->stato_account = state;
+        ReportElencoClientiCustomModel s;
+        s.aggiungiUtente(*u);
+        QVERIFY(s.open());
+        QCOMPARE(s.value(QStringLiteral("account_stato")).toString(), label);
+        QCOMPARE(
+            s.value(QStringLiteral("account_password")).toString(), QStringLiteral("hash$segreto"));
+        const QStringList expected = { "00042", "fotorossi", "hash$segreto", "Mario", "Rossi",
+            "Foto Rossi S.r.l.", "RSSMRA70A01H501U", "01234567890", "mario@fotorossi.it",
+            "06 1234567", "333 1234567", "06 7654321", "Via Roma 1", "00100", "Roma", "RM", label };
+        for (int c = 0; c < 17; ++c) {
+            QCOMPARE(s.value(c).type(), QVariant::String);
+            QCOMPARE(s.value(c).toString(), expected[c]);
+        }
+    }
+};
+
+QTEST_MAIN(TestReportSources)
+#include "tst_reportsources.moc"
