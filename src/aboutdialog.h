@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+
+#include <memory>
+
+namespace Ui
+{
+class AboutDialog;
+}
+
+// "Informazioni su...": program name, version and the service in use.
+class AboutDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit AboutDialog(QWidget *parent = nullptr);
+    ~AboutDialog() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    std::unique_ptr<Ui::AboutDialog> ui;
+    QPixmap background;
+};
+
+// An endpoint as shown to people (about box, event log): a password in it is
+// left out.
+QString endpointWithoutPassword(const QString &endpoint);
+QString displayedServiceEndpoint();

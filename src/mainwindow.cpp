@@ -1,0 +1,470 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "aboutdialog.h"
+#include "application.h"
+#include "login.h"
+
+#include "anagrafica.h"
+#include "common/dialogfacade.h"
+#include "common/waitcursor.h"
+#include "settings/appsettings.h"
+#include "vendra2impostazioni.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QSettings>
+#include <QSignalMapper>
+#include <QTextStream>
+#include <QTime>
+#include <QTimer>
+#include <QUrl>
+
+namespace
+{
+const char geometryKey[] = "MainWindowGeometry";
+const char stateKey[] = "MainWindowState";
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::MainWindow>())
+{
+    ui->setupUi(this);
+    QLinearGradient gradient(0, 0, 0, 1);
+    gradient.setCoordinateMode(QGradient::ObjectMode);
+    gradient.setColorAt(0, QColor(0xf4, 0xf4, 0xf4));
+    gradient.setColorAt(1, QColor(0xc8, 0xc8, 0xc8));
+    ui->mdiArea->setBackground(QBrush(gradient));
+
+    bool ok = false;
+    loadSettings(&ok, true);
+
+    connect(ui->mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::updateMenuFinestre);
+    windowMapper = new QSignalMapper(this);
+    connect(windowMapper, &QSignalMapper::mappedWidget, this, &MainWindow::setActiveSubWindow);
+
+    ui->menuVisualizza->addAction(ui->dockCodaDownload->toggleViewAction());
+    ui->menuVisualizza->addAction(ui->dockLog->toggleViewAction());
+    ui->menuVisualizza->addAction(ui->dockOrdiniDaEvadere->toggleViewAction());
+    ui->menuVisualizza->addAction(ui->toolBar->toggleViewAction());
+
+    createWindowActions();
+    updateActions();
+    updateMenuFinestre();
+
+    const QSettings settings;
+    if (settings.contains(QLatin1String(geometryKey)))
+        restoreGeometry(settings.value(QLatin1String(geometryKey)).toByteArray());
+    restoreState(settings.value(QLatin1String(stateKey)).toByteArray());
+
+    QTimer::singleShot(Vendra2Startup::deferredStartupDelayMs, Qt::PreciseTimer, this,
+        &MainWindow::deferredStartup);
+
+    applyServiceAccessOrdini();
+
+    const QString appName = QCoreApplication::applicationName();
+    trayIconMenu = new QMenu(this);
+    trayIconMenu->addAction(appName)->setEnabled(false);
+    trayIconMenu->addSeparator();
+    trayIconMenu->addAction(ui->actionInformazioni);
+    trayIconMenu->addAction(ui->actionEsci);
+    trayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/Resource/icona.ico")), this);
+    trayIcon->setContextMenu(trayIconMenu);
+    trayIcon->setToolTip(appName);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::toggleVisibility);
+
+    ui->actionImposta_banner->setVisible(true);
+}
+
+MainWindow::~MainWindow()
+{
+    // Children go after this body has run: their last signals must not reach
+    // the half-destroyed window; closed sub-windows awaiting deletion included.
+    const QList<QMdiSubWindow *> windows = ui->mdiArea->findChildren<QMdiSubWindow *>();
+    for (QMdiSubWindow *window : windows) {
+        if (window->widget())
+            window->widget()->disconnect(this);
+    }
+    ui->mdiArea->disconnect(this);
+}
+
+// --- sub-windows --------------------------------------------------------------
+
+QMdiSubWindow *MainWindow::findSubWindow(const QString &title) const
+{
+    const QList<QMdiSubWindow *> windows = ui->mdiArea->subWindowList();
+    for (QMdiSubWindow *window : windows) {
+        if (window->widget() && window->widget()->windowTitle() == title)
+            return window;
+    }
+    return nullptr;
+}
+
+QMdiSubWindow *MainWindow::addSubWindow(QWidget *widget)
+{
+    std::unique_ptr<QWidget> owned(widget);
+    if (QMdiSubWindow *existing = findSubWindow(owned->windowTitle())) {
+        activateSubWindow(existing);
+        return existing;
+    }
+    QMdiSubWindow *window = ui->mdiArea->addSubWindow(owned.release());
+    connect(widget, &QObject::destroyed, this, &MainWindow::on_childClose);
+    window->show();
+    updateActions();
+    updateMenuFinestre();
+    return window;
+}
+
+void MainWindow::activateSubWindow(QMdiSubWindow *window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    ui->mdiArea->setActiveSubWindow(window);
+}
+
+QWidget *MainWindow::activeMdiChild() const
+{
+    if (QMdiSubWindow *window = ui->mdiArea->activeSubWindow())
+        return window->widget();
+    return nullptr;
+}
+
+void MainWindow::createWindowActions()
+{
+    closeAct = new QAction(
+        QIcon(QStringLiteral(":/Resource/32x32/window_delete.png")), tr("Chiudi"), this);
+    closeAct->setStatusTip(tr("Chiudi la finestra attiva"));
+    closeAct->setShortcut(QKeySequence::Close);
+    closeAct->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(closeAct, &QAction::triggered, ui->mdiArea, &QMdiArea::closeActiveSubWindow);
+
+    closeAllAct = new QAction(tr("Chiudi tutte"), this);
+    closeAllAct->setStatusTip(tr("Chiude tutte le finestre"));
+    connect(closeAllAct, &QAction::triggered, ui->mdiArea, &QMdiArea::closeAllSubWindows);
+
+    tileAct = new QAction(QIcon(QStringLiteral(":/Resource/32x32/window_split_hor.png")),
+        tr("Mostra affiancate"), this);
+    tileAct->setStatusTip(tr("Mostra le finestre affiancate"));
+    connect(tileAct, &QAction::triggered, ui->mdiArea, &QMdiArea::tileSubWindows);
+
+    cascadeAct = new QAction(
+        QIcon(QStringLiteral(":/Resource/32x32/windows.png")), tr("Mostra in pila"), this);
+    cascadeAct->setStatusTip(tr("Mostra le finestre in pila"));
+    connect(cascadeAct, &QAction::triggered, ui->mdiArea, &QMdiArea::cascadeSubWindows);
+
+    nextAct = new QAction(tr("Prossima"), this);
+    nextAct->setShortcuts(QKeySequence::NextChild);
+    nextAct->setStatusTip(tr("Seleziona la finestra successiva"));
+    connect(nextAct, &QAction::triggered, ui->mdiArea, &QMdiArea::activateNextSubWindow);
+
+    previousAct = new QAction(tr("Precedente"), this);
+    previousAct->setShortcuts(QKeySequence::PreviousChild);
+    previousAct->setStatusTip(tr("Seleziona la finestra precedente"));
+    connect(previousAct, &QAction::triggered, ui->mdiArea, &QMdiArea::activatePreviousSubWindow);
+
+    separatorAct = new QAction(this);
+    separatorAct->setSeparator(true);
+}
+
+void MainWindow::updateActions()
+{
+    const bool hasMdiChild = activeMdiChild() != nullptr;
+    for (QAction *action :
+        { closeAct, closeAllAct, tileAct, cascadeAct, nextAct, previousAct, separatorAct })
+        action->setEnabled(hasMdiChild);
+}
+
+void MainWindow::updateMenuFinestre()
+{
+    QMenu *menu = ui->menuFinestre;
+    // An entry may be the very action whose trigger led here (choosing a
+    // window activates it), so old entries are deleted only later.
+    const QList<QAction *> old = menu->actions();
+    for (QAction *action : old) {
+        menu->removeAction(action);
+        if (action->parent() == menu)
+            action->deleteLater();
+    }
+    menu->addAction(closeAct);
+    menu->addAction(closeAllAct);
+    menu->addSeparator();
+    menu->addAction(tileAct);
+    menu->addAction(cascadeAct);
+    menu->addSeparator();
+    menu->addAction(nextAct);
+    menu->addAction(previousAct);
+    menu->addAction(separatorAct);
+
+    // Adding an action the tool bar already shows moves it to the end.
+    ui->toolBar->addAction(tileAct);
+    ui->toolBar->addAction(cascadeAct);
+    ui->toolBar->addAction(closeAct);
+
+    const QList<QMdiSubWindow *> windows = ui->mdiArea->subWindowList();
+    separatorAct->setVisible(!windows.isEmpty());
+
+    const QWidget *active = activeMdiChild();
+    for (int i = 0; i < windows.size(); ++i) {
+        QWidget *child = windows.at(i)->widget();
+        if (!child)
+            continue;
+        // Only the first nine entries get a keyboard accelerator.
+        const QString text
+            = (i < 9 ? tr("&%1 %2") : tr("%1 %2")).arg(i + 1).arg(child->windowTitle());
+        QAction *action = menu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(child == active);
+        connect(action, &QAction::triggered, windowMapper,
+            static_cast<void (QSignalMapper::*)()>(&QSignalMapper::map));
+        windowMapper->setMapping(action, windows.at(i));
+    }
+}
+
+void MainWindow::setActiveSubWindow(QWidget *window)
+{
+    if (auto *subWindow = qobject_cast<QMdiSubWindow *>(window))
+        ui->mdiArea->setActiveSubWindow(subWindow);
+}
+
+void MainWindow::on_childClose()
+{
+    updateActions();
+    updateMenuFinestre();
+}
+
+// --- start-up -----------------------------------------------------------------
+
+void MainWindow::deferredStartup()
+{
+    bool ok = false;
+    loadSettings(&ok, true);
+    applyServiceAccessAnagrafica();
+
+    try {
+        size_t operators = 0;
+        {
+            Operatore operatore;
+            const std::vector<Account *> list = operatore.lista({});
+            operators = list.size();
+            for (Account *account : list)
+                delete account;
+        }
+        if (operators > 1) {
+            login dialog(nullptr);
+            if (dialog.exec() != QDialog::Accepted)
+                QCoreApplication::quit(); // the remaining steps still run
+        }
+    } catch (...) {
+        // Without an operator list there is nobody to ask for: start without login.
+    }
+
+    on_logEvent(
+        Vendra2Commons::Information, tr("Impostato EndPoint: ") + displayedServiceEndpoint());
+
+    // Order reception is wired by its own panel; a disabled switch does nothing.
+    if (appSettings().connectAtStartup && ui->actionAbilita_ricezione_ordini->isEnabled()
+        && !ui->actionAbilita_ricezione_ordini->isChecked())
+        ui->actionAbilita_ricezione_ordini->trigger();
+}
+
+// --- closing ------------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (ui->actionAbilita_ricezione_ordini->isChecked()) {
+        const QMessageBox::StandardButton answer
+            = DialogFacade::standard(this, DialogFacade::Icon::Warning, tr("Esci"),
+                tr("Terminando l'esecuzione del programma non sarà possibile ricevere altri "
+                   "ordini.\r\nSicuro di voler continuare?"),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+
+    ui->mdiArea->closeAllSubWindows();
+    if (!ui->mdiArea->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+
+    QSettings settings;
+    settings.setValue(QLatin1String(geometryKey), saveGeometry());
+    settings.setValue(QLatin1String(stateKey), saveState());
+    event->accept();
+}
+
+// --- tray ---------------------------------------------------------------------
+
+void MainWindow::on_actionMinimizeToTrayToolbar_triggered()
+{
+    hide();
+    trayIcon->show();
+    trayIcon->setToolTip(
+        QCoreApplication::applicationName() + tr("\r\nClicca per ripristinare la finestra."));
+}
+
+void MainWindow::toggleVisibility(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick && reason != QSystemTrayIcon::Trigger)
+        return;
+
+    if (isHidden()) {
+        if (isMinimized()) {
+            if (windowState() & Qt::WindowMaximized)
+                showMaximized();
+            else
+                showNormal();
+        } else {
+            show();
+        }
+        raise();
+        activateWindow();
+        trayIcon->hide();
+    } else {
+        hide();
+        trayIcon->show();
+    }
+}
+
+void MainWindow::slotTrayClosed()
+{
+    if (isHidden())
+        show();
+}
+
+// --- "?" menu -----------------------------------------------------------------
+
+void MainWindow::on_actionInformazioni_triggered()
+{
+    {
+        AboutDialog dialog(this);
+        dialog.setWindowFlags(dialog.windowFlags() | Qt::Tool | Qt::WindowStaysOnTopHint);
+        // Closing the box while the main window sits in the tray must not end the program.
+        dialog.setAttribute(Qt::WA_QuitOnClose, false);
+        dialog.exec();
+    }
+    if (isHidden()) {
+        show();
+        hide();
+    }
+}
+
+void MainWindow::on_actionSIto_Web_triggered()
+{
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("http://www.%1/").arg(QCoreApplication::organizationDomain())));
+}
+
+// --- publication of catalog changes -------------------------------------------
+
+void MainWindow::on_actionPubblica_aggiornamento_triggered()
+{
+    if (!DialogFacade::question(this, windowTitle(),
+            tr("Eseguendo la pubblicazione di un aggiornamento tutti i Client verranno "
+               "aggiornati ai dati più recenti (es: formato, carte, stampe).\r\n\r\nEseguire "
+               "l'aggiornamento dei Client?")))
+        return;
+
+    WaitCursor wait;
+    QCoreApplication::processEvents();
+    QString failure;
+    try {
+        applyServiceAccessVendra2();
+        Aggiornamento aggiornamento;
+        if (aggiornamento.pubblicaAggiornamento()) {
+            wait.restore();
+            DialogFacade::information(this, tr("Pubblica Aggiornamento"),
+                tr("L'aggiornamento dei dati del servizio è stato pubblicato con successo."));
+        }
+        return;
+    } catch (const Aggiornamento::AggiornamentoException &e) {
+        failure = tr("Impossibile pubblicare l'aggiornamento ai dati del servizio")
+            + QLatin1String(".\r\n") + QString::fromStdString(e.getMessage());
+    } catch (...) {
+        failure
+            = tr("Impossibile pubblicare l'aggiornamento ai dati del servizio") + QLatin1Char('.');
+    }
+    on_logEvent(Vendra2Commons::Warning, failure);
+    wait.restore();
+    DialogFacade::warning(parentWidget(), tr("Pubblica Aggiornamento"), failure);
+}
+
+// --- event log ----------------------------------------------------------------
+
+void MainWindow::on_logEvent(Vendra2Commons::LogType messageType, QString message)
+{
+    const int level = appSettings().logLevel;
+    QString icon;
+    switch (messageType) {
+    case Vendra2Commons::Warning:
+        if (!(level & 1))
+            return;
+        icon = QStringLiteral(":/Resource/16x16/warning.png");
+        break;
+    case Vendra2Commons::Information:
+        if (!(level & 2))
+            return;
+        icon = QStringLiteral(":/Resource/16x16/information.png");
+        break;
+    case Vendra2Commons::Error:
+        if (!(level & 4))
+            return;
+        icon = QStringLiteral(":/Resource/16x16/error.png");
+        break;
+    }
+
+    auto item = std::make_unique<QListWidgetItem>();
+    if (!icon.isEmpty())
+        item->setIcon(QIcon(icon));
+    item->setText(
+        QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) + QLatin1String(" - ") + message);
+    ui->lwLog->addItem(item.release());
+    ui->lwLog->scrollToBottom();
+
+    // One entry per addition, so a lowered cap does not shrink the log at once.
+    if (ui->lwLog->count() > appSettings().maxLogCount)
+        delete ui->lwLog->takeItem(0);
+}
+
+void MainWindow::on_tbLogCopia_clicked()
+{
+    if (ui->lwLog->count() == 0)
+        return;
+    QStringList lines;
+    lines.reserve(ui->lwLog->count());
+    for (int i = 0; i < ui->lwLog->count(); ++i)
+        lines << ui->lwLog->item(i)->text();
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::on_tbLogSalva_clicked()
+{
+    const QString fileName = DialogFacade::getSaveFileName(
+        this, tr("Seleziona file"), QString(), tr("File di testo (*.txt)"));
+    if (ui->lwLog->count() == 0 || fileName.isEmpty())
+        return;
+
+    WaitCursor wait;
+    QCoreApplication::processEvents();
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return;
+    QTextStream out(&file);
+    for (int i = 0; i < ui->lwLog->count(); ++i) {
+        if (i > 0)
+            out << '\n';
+        out << ui->lwLog->item(i)->text();
+    }
+}
+
+void MainWindow::on_tbLogSvuota_clicked()
+{
+    ui->lwLog->clear();
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "common/vendra2commons.h"
+
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QSystemTrayIcon>
+
+#include <memory>
+
+class QAction;
+class QCloseEvent;
+class QMenu;
+class QSignalMapper;
+
+namespace Ui
+{
+class MainWindow;
+}
+
+// The program's only top-level window: menus, tool bar, the multiple-document
+// area hosting the list windows and edit dialogs, the docks (event log, orders
+// to fulfil, download queue) and the tray icon.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Shows a window as a sub-window, at most one per window title. `create`
+    // builds the window for a given parent (`QWidget *(QWidget *parent)`); it
+    // is called once without a parent to learn the title and, when no
+    // sub-window with that title is open, once more with the main window as
+    // parent. Returns the sub-window now active.
+    template <class Create> QMdiSubWindow *openSubWindow(Create create)
+    {
+        QString title;
+        {
+            std::unique_ptr<QWidget> probe(create(nullptr));
+            title = probe->windowTitle();
+        }
+        if (QMdiSubWindow *existing = findSubWindow(title)) {
+            activateSubWindow(existing);
+            return existing;
+        }
+        return addSubWindow(create(this));
+    }
+
+    // The open sub-window whose widget has exactly this title, or none.
+    QMdiSubWindow *findSubWindow(const QString &title) const;
+
+    // Hosts `widget` (owned from now on) as a sub-window and shows it; when a
+    // sub-window with the same title is already open, that one is activated
+    // instead and `widget` is deleted.
+    QMdiSubWindow *addSubWindow(QWidget *widget);
+
+public slots:
+    void updateMenuFinestre();
+    void updateActions();
+    void setActiveSubWindow(QWidget *window);
+    void on_childClose();
+    // The one way to add an entry to the event log.
+    void on_logEvent(Vendra2Commons::LogType messageType, QString message);
+    void slotTrayClosed();
+    void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_actionPubblica_aggiornamento_triggered();
+    void on_actionMinimizeToTrayToolbar_triggered();
+    void on_actionInformazioni_triggered();
+    void on_actionSIto_Web_triggered();
+    void on_tbLogCopia_clicked();
+    void on_tbLogSalva_clicked();
+    void on_tbLogSvuota_clicked();
+
+private:
+    void createWindowActions();
+    void deferredStartup();
+    void activateSubWindow(QMdiSubWindow *window);
+    QWidget *activeMdiChild() const;
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QSignalMapper *windowMapper = nullptr;
+    QAction *closeAct = nullptr;
+    QAction *closeAllAct = nullptr;
+    QAction *tileAct = nullptr;
+    QAction *cascadeAct = nullptr;
+    QAction *nextAct = nullptr;
+    QAction *previousAct = nullptr;
+    QAction *separatorAct = nullptr;
+    QMenu *trayIconMenu = nullptr;
+    QSystemTrayIcon *trayIcon = nullptr;
+};

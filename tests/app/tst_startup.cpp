@@ -1,0 +1,195 @@
+// Start-up across processes: the single-instance guard, crash left-overs, the
+// restart loop with its timers, the login at start-up, the Qt translation.
+
+#include "application.h"
+#include "apptestsupport.h"
+#include "common/dialogfacade.h"
+#include "resources/v2resources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include <memory>
+
+namespace
+{
+
+struct HelperRun {
+    int exitCode = -1;
+    QStringList lines;
+
+    QStringList values(const QString &key) const
+    {
+        QStringList found;
+        for (const QString &line : lines) {
+            if (line.startsWith(key + QLatin1Char(' ')))
+                found << line.mid(key.size() + 1);
+        }
+        return found;
+    }
+    QString value(const QString &key) const { return values(key).value(0); }
+};
+
+QStringList splitLines(const QByteArray &output)
+{
+    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    HelperRun runHelper(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setProgram(QStringLiteral(APP_HELPER));
+        process.setArguments(arguments);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start();
+        HelperRun run;
+        if (!process.waitForStarted() || !process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            run.lines = splitLines(process.readAllStandardOutput());
+            qWarning() << "helper did not finish:" << arguments << run.lines;
+            return run;
+        }
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        run.lines = splitLines(process.readAllStandardOutput());
+        return run;
+    }
+
+    // A first instance in a process of its own, holding the lock.
+    std::unique_ptr<QProcess> startHolder()
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProgram(QStringLiteral(APP_HELPER));
+        process->setArguments({ QStringLiteral("hold") });
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start();
+        QByteArray output;
+        while (!output.contains('\n') && process->waitForReadyRead(60000))
+            output += process->readAllStandardOutput();
+        if (output.trimmed() != "LOCKED 1") {
+            qWarning() << "holder did not take the lock:" << output;
+            return nullptr;
+        }
+        return process;
+    }
+
+    static void stop(QProcess &process)
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+private slots:
+    void initTestCase() { apptest::useCredentials("admin", "admin"); }
+
+    void secondInstanceIsRefusedWhileTheFirstRuns()
+    {
+        std::unique_ptr<QProcess> first = startHolder();
+        QVERIFY(first);
+
+        const HelperRun second = runHelper({ QStringLiteral("start") });
+        QCOMPARE(second.exitCode, 1);
+        QCOMPARE(second.values(QStringLiteral("SHOWN")),
+            QStringList() << QStringLiteral(
+                "2|Attenzione|Vendra2Admin sembra essere già in esecuzione.|Ok|0"));
+        QVERIFY(second.values(QStringLiteral("CYCLE")).isEmpty()); // nothing else started
+
+        QCOMPARE(first->state(), QProcess::Running);
+        const HelperRun third = runHelper({ QStringLiteral("lock") });
+        QCOMPARE(third.value(QStringLiteral("LOCKED")), QStringLiteral("0"));
+        stop(*first);
+
+        // Once the first instance is gone the key is free again.
+        const HelperRun after = runHelper({ QStringLiteral("lock") });
+        QCOMPARE(after.value(QStringLiteral("LOCKED")), QStringLiteral("1"));
+    }
+
+    void segmentOfAKilledProcessDoesNotBlockTheNextStart()
+    {
+        std::unique_ptr<QProcess> crashed = startHolder();
+        QVERIFY(crashed);
+        stop(*crashed); // SIGKILL: nothing is released
+        // The dead owner's record stays beside the key for the next start to judge.
+        QVERIFY(QFile::exists(QDir::tempPath() + QStringLiteral("/Vendra2AdminSM.lock")));
+
+        const HelperRun next = runHelper({ QStringLiteral("lock") });
+        QCOMPARE(next.value(QStringLiteral("LOCKED")), QStringLiteral("1"));
+        QCOMPARE(next.exitCode, 0);
+
+        // ... and the instance that took over is protected like any other.
+        std::unique_ptr<QProcess> running = startHolder();
+        QVERIFY(running);
+        const HelperRun refused = runHelper({ QStringLiteral("lock") });
+        QCOMPARE(refused.value(QStringLiteral("LOCKED")), QStringLiteral("0"));
+        stop(*running);
+    }
+
+    void restartRunsAFreshCycleWithItsTimers()
+    {
+        const HelperRun run = runHelper({ QStringLiteral("start"), QStringLiteral("--restart") });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.value(QStringLiteral("RC")), QStringLiteral("0"));
+        // The second cycle got past lock() although this process held the key before.
+        QCOMPARE(run.values(QStringLiteral("CYCLE")),
+            QStringList() << QStringLiteral("1") << QStringLiteral("2"));
+        QVERIFY(run.values(QStringLiteral("SHOWN")).isEmpty());
+
+        const QStringList splash = run.values(QStringLiteral("SPLASH_HIDDEN_MS"));
+        const QStringList shown = run.values(QStringLiteral("SHOWN_MS"));
+        const QStringList deferred = run.values(QStringLiteral("DEFERRED_MS"));
+        QCOMPARE(splash.size(), 2);
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(deferred.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            // Counted from just after the main window was built.
+            QVERIFY2(splash.at(i).toInt() >= 500, qPrintable(splash.at(i)));
+            QVERIFY2(shown.at(i).toInt() >= 500, qPrintable(shown.at(i)));
+            QVERIFY2(deferred.at(i).toInt() >= shown.at(i).toInt(), qPrintable(deferred.at(i)));
+        }
+        // One operator: nobody is asked to log in.
+        QVERIFY(run.values(QStringLiteral("MODAL")).isEmpty());
+    }
+
+    void rejectedLoginQuitsAfterTheRemainingSteps()
+    {
+        const int second
+            = apptest::addOperator(QStringLiteral("operatore2"), QStringLiteral("segreta"));
+        QVERIFY(second > 0);
+        const HelperRun run
+            = runHelper({ QStringLiteral("start"), QStringLiteral("--reject-login") });
+        apptest::removeOperator(second);
+
+        QCOMPARE(run.values(QStringLiteral("MODAL")), QStringList() << QStringLiteral("login"));
+        QCOMPARE(run.value(QStringLiteral("WINDOW_VISIBLE_AT_MODAL")), QStringLiteral("1"));
+        // The step went on after the refusal, then the event loop ended normally.
+        QCOMPARE(run.values(QStringLiteral("DEFERRED_MS")).size(), 1);
+        QCOMPARE(run.value(QStringLiteral("RC")), QStringLiteral("0"));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.values(QStringLiteral("CYCLE")).size(), 1);
+    }
+
+    void setLanguageInstallsQtTranslationOrKeepsThePreviousOne()
+    {
+        auto *app = qobject_cast<Application *>(qApp);
+        QVERIFY(app);
+        QVERIFY(app->setLanguage(QStringLiteral("it_IT")));
+        const QString italian = QCoreApplication::translate("QPlatformTheme", "Cancel");
+        QCOMPARE(italian, QStringLiteral("Annulla"));
+
+        QVERIFY(!app->setLanguage(QStringLiteral("xx_YY")));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), italian);
+    }
+};
+
+APP_TEST_MAIN(StartupTest, Application)
+
+#include "tst_startup.moc"
