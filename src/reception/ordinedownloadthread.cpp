@@ -1,0 +1,384 @@
+#include "ordinedownloadthread.h"
+
+#include "appsettings.h"
+#include "ftpclient.h"
+#include "ordinestampanoritsu.h"
+#include "ordini.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutexLocker>
+
+#include <climits>
+#include <vector>
+
+namespace
+{
+
+Q_LOGGING_CATEGORY(lcDownload, "vendra2.download")
+// One line per transfer block: off unless asked for.
+Q_LOGGING_CATEGORY(lcProgresso, "vendra2.download.progress", QtInfoMsg)
+
+// Thrown inside run() when stop() was called; never leaves the worker.
+struct Interrotto {
+};
+
+QString qs(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+const char *const MsgRiga = "Impossibile aggiornare le informazioni della riga ordine:\r\n";
+const char *const MsgFile = "Impossibile aggiornare le informazioni sul file nel database:\r\n";
+
+} // namespace
+
+ImpostazioniDownload ImpostazioniDownload::daAppSettings()
+{
+    const AppSettings &s = appSettings();
+    ImpostazioniDownload imp;
+    imp.ftpHost = s.ftpHost;
+    imp.ftpPort = s.ftpPort;
+    imp.ftpUsername = s.ftpUsername;
+    imp.ftpPassword = s.ftpPassword;
+    imp.ftpRoot = s.ftpRoot;
+    imp.ftpBufferSize = s.ftpBufferSize;
+    imp.percorsi.ordineRigaFileDownloadPath = s.ordineRigaFileDownloadPath;
+    imp.percorsi.pathAntepost = s.pathAntepost;
+    imp.percorsi.pathAccoda = s.pathAccoda;
+    imp.percorsi.stampaFotograficaPathExpression = s.stampaFotograficaPathExpression;
+    imp.percorsi.stampaFotograficaFileNameExpression = s.stampaFotograficaFileNameExpression;
+    return imp;
+}
+
+OrdineDownloadThread::OrdineDownloadThread(Ordine *ordine, QObject *parent)
+    : OrdineDownloadThread(ordine, ImpostazioniDownload::daAppSettings(), parent)
+{
+}
+
+OrdineDownloadThread::OrdineDownloadThread(
+    Ordine *ordine, ImpostazioniDownload impostazioni, QObject *parent)
+    : QThread(parent)
+    , m_ordine(ordine)
+    , m_imp(std::move(impostazioni))
+    , m_percorsi(m_imp.percorsi)
+{
+}
+
+OrdineDownloadThread::~OrdineDownloadThread()
+{
+    if (isRunning()) {
+        stop();
+        wait();
+    }
+}
+
+void OrdineDownloadThread::stop()
+{
+    requestInterruption();
+    QMutexLocker lock(&m_ftpMutex);
+    if (m_ftp)
+        m_ftp->abort();
+}
+
+void OrdineDownloadThread::controllaStop() const
+{
+    if (isInterruptionRequested())
+        throw Interrotto();
+}
+
+void OrdineDownloadThread::scalaProgresso(int64_t done, int64_t total, int *outDone, int *outTotal)
+{
+    if (total < 0)
+        total = 0;
+    done = qBound<int64_t>(0, done, total);
+    while (total > INT_MAX) {
+        total >>= 1;
+        done >>= 1;
+    }
+    *outDone = int(done);
+    *outTotal = int(total);
+}
+
+void OrdineDownloadThread::onFtpFileProgress(int byteTransferred, int totalBytes)
+{
+    emit fileProgress(byteTransferred, totalBytes);
+    // bytes done may already include the file in transfer when this queued
+    // call arrives late, hence the clamp inside scalaProgresso.
+    int done = 0, total = 0;
+    scalaProgresso(m_bytesDone.load() + byteTransferred, m_bytesTotal.load(), &done, &total);
+    emit globalFileProgress(done, total);
+    qCDebug(lcProgresso).noquote()
+        << QString("FileProgress %1 di %2").arg(byteTransferred).arg(totalBytes);
+    qCDebug(lcProgresso).noquote() << QString("GlobalFileProgress %1 di %2").arg(done).arg(total);
+}
+
+QString OrdineDownloadThread::percorsoRemoto(
+    const std::string &cartella, const std::string &idFile) const
+{
+    QString remoto = m_imp.ftpRoot;
+    if (!remoto.endsWith('/'))
+        remoto += '/';
+    QString dir = qs(cartella);
+    if (dir.startsWith('/'))
+        dir.remove(0, 1);
+    if (!dir.isEmpty() && !dir.endsWith('/'))
+        dir += '/';
+    return remoto + dir + qs(idFile);
+}
+
+void OrdineDownloadThread::scarica(
+    const QString &remoto, const QString &locale, int dimensioneAttesa)
+{
+    m_ftp->downloadFile(remoto.toStdString(), locale.toStdString(), true);
+    const int64_t ricevuti = m_ftp->lastDownloadedBytes();
+    if (dimensioneAttesa > 0 && ricevuti != dimensioneAttesa) {
+        // A wrong image must not reach the lab's folders as if it were good.
+        QFile::remove(locale);
+        throw FTPClientException("DIMENSIONE",
+            QString("Il file %1 ricevuto dal server FTP misura %2 byte invece dei %3 attesi.")
+                .arg(remoto)
+                .arg(ricevuti)
+                .arg(dimensioneAttesa)
+                .toStdString());
+    }
+}
+
+void OrdineDownloadThread::run()
+{
+    Ordine &ordine = *m_ordine;
+    const QString idOrdine = qs(ordine.Getguid());
+    if (ordine.stato != Ordini::PENDENTE && ordine.stato != Ordini::IN_CODA) {
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n°: %1 - Saltato (Già scaricato)").arg(ordine.numero);
+        emit orderTerminated();
+        return;
+    }
+
+    const auto rilascia = [this] {
+        QMutexLocker lock(&m_ftpMutex);
+        m_ftp.reset();
+    };
+
+    try {
+        int64_t totale = 0;
+        for (const OrdineRiga *riga : ordine.righe) {
+            if (riga && riga->GetTipoRiga() != Ordini::ALTRO && riga->file)
+                totale += riga->file->dimensione;
+        }
+        m_bytesTotal = totale;
+        m_bytesDone = 0;
+
+        auto client = std::make_unique<FTPClient>(m_imp.ftpHost.toStdString(), m_imp.ftpPort,
+            m_imp.ftpUsername.toStdString(), m_imp.ftpPassword.toStdString());
+        connect(client.get(), &FTPClient::onFileProgress, this,
+            &OrdineDownloadThread::onFtpFileProgress);
+        client->setStallTimeout(m_imp.ftpStallTimeout);
+        client->setTransferBufferSize(m_imp.ftpBufferSize);
+        client->setWorkingDir(m_imp.ftpRoot.toStdString());
+        {
+            QMutexLocker lock(&m_ftpMutex);
+            m_ftp = std::move(client);
+            if (isInterruptionRequested())
+                m_ftp->abort();
+        }
+        controllaStop();
+
+        ordine.stato = Ordini::IN_CODA;
+        ordine.ultima_modifica = QDateTime::currentSecsSinceEpoch();
+        ordine.impostaStato(Ordini::IN_CODA);
+
+        const std::vector<OrdineRiga *> righe = ordine.righe;
+        int totaleFile = 0;
+        for (const OrdineRiga *riga : righe) {
+            if (riga && riga->GetTipoRiga() != Ordini::ALTRO)
+                ++totaleFile;
+        }
+        int contatore = 0;
+        int contatoreStampe = 0;
+        for (OrdineRiga *riga : righe) {
+            if (!riga)
+                continue;
+            controllaStop();
+            switch (riga->GetTipoRiga()) {
+            case Ordini::FILE: {
+                ++contatore;
+                auto *rf = dynamic_cast<OrdineRigaFile *>(riga);
+                if (!rf)
+                    throw Vendra2Exception("", "Riga ordine di tipo file non valida.");
+                downloadOrdineRigaFile(rf);
+                emit fileTerminated(contatore, totaleFile);
+                break;
+            }
+            case Ordini::STAMPA: {
+                ++contatore;
+                ++contatoreStampe;
+                auto *rs = dynamic_cast<OrdineRigaStampa *>(riga);
+                if (!rs)
+                    throw Vendra2Exception("", "Riga ordine di tipo stampa non valida.");
+                downloadOrdineRigaStampa(rs, contatoreStampe);
+                emit fileTerminated(contatore, totaleFile);
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        controllaStop();
+
+        ordine.stato = Ordini::RICEVUTO;
+        ordine.ultima_modifica = QDateTime::currentSecsSinceEpoch();
+        ordine.impostaStato(Ordini::RICEVUTO);
+        rilascia();
+        emit orderTerminated();
+        return;
+    } catch (const Interrotto &) {
+    } catch (const FTPClientException &e) {
+        if (!isInterruptionRequested()) {
+            qCDebug(lcDownload).noquote()
+                << QString("Ordine n: %1 - Errore FTPClient: %2").arg(idOrdine, qs(e.message));
+            emit errorOccurred(qs(e.message));
+        }
+    } catch (const Vendra2Exception &e) {
+        if (!isInterruptionRequested()) {
+            qCDebug(lcDownload).noquote()
+                << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, qs(e.message));
+            emit errorOccurred(qs(e.message));
+        }
+    } catch (const std::exception &e) {
+        if (!isInterruptionRequested()) {
+            qCDebug(lcDownload).noquote()
+                << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, e.what());
+            emit errorOccurred("Errore imprevisto:\r\nImpossibile scaricare uno o più file.");
+        }
+    } catch (...) {
+        if (!isInterruptionRequested()) {
+            qCDebug(lcDownload).noquote()
+                << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, "Errore sconosciuto");
+            emit errorOccurred("Errore imprevisto:\r\nImpossibile scaricare uno o più file.");
+        }
+    }
+    rilascia();
+}
+
+void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
+{
+    const QString idOrdine = qs(m_ordine->Getguid());
+    const QString idRiga = qs(riga->Getguid());
+    File *file = riga->file;
+    emit currentProcessingFileChanged(file ? qs(file->nome_file_sorgente) : QString());
+    if (!file) // nothing was ever sent for this line, so nothing can be fetched
+        return;
+    if (file->scaricato) {
+        m_bytesDone += file->dimensione;
+        return;
+    }
+    try {
+        const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
+        const QString cartella = m_percorsi.cartellaRigaFile(dati);
+        if (cartella.isEmpty())
+            throw Vendra2Exception("", "Cartella di destinazione dei file inviati non impostata.");
+        const QString nome = PercorsiDownload::nomeFileLocaleRigaFile(cartella, dati);
+        file->nome_file_locale = nome.toStdString();
+        file->modifica();
+
+        const QString remoto = percorsoRemoto(file->cartella, file->id);
+        scarica(remoto, cartella + nome, file->dimensione);
+        m_bytesDone += file->dimensione;
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1::Articolo %2 - Scaricato file %3 dal server FTP")
+                   .arg(idOrdine, idRiga, qs(file->id));
+
+        file->scaricato = true;
+        file->nome_file_locale = nome.toStdString();
+        file->modifica();
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
+                   .arg(idOrdine, idRiga, qs(file->id));
+
+        m_ftp->removeFile(remoto.toStdString());
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
+                   .arg(idOrdine, idRiga, remoto);
+    } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
+        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
+    } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {
+        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
+    } catch (const File::FileException &e) {
+        throw File::FileException(e.code, MsgFile + e.message);
+    } catch (const FTPClientException &e) {
+        throw FTPClientException(e);
+    }
+}
+
+void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int numeroStampa)
+{
+    const QString idOrdine = qs(m_ordine->Getguid());
+    const QString idRiga = qs(riga->Getguid());
+    File *file = riga->file;
+    emit currentProcessingFileChanged(file ? qs(file->nome_file_sorgente) : QString());
+    if (!file)
+        return;
+    if (file->scaricato) {
+        m_bytesDone += file->dimensione;
+        return;
+    }
+    try {
+        const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
+        const QString percorso = m_percorsi.percorsoRigaStampa(dati, numeroStampa);
+        if (percorso.isEmpty()) {
+            throw Vendra2Exception("",
+                QString("Cartella del reparto %1 non impostata.")
+                    .arg(qs(riga->reparto.nome))
+                    .toStdString());
+        }
+        const std::string nome = QFileInfo(percorso).fileName().toStdString();
+        file->nome_file_locale = nome;
+        file->modifica();
+
+        const QString remoto = percorsoRemoto(file->cartella, file->id);
+        scarica(remoto, percorso, file->dimensione);
+        m_bytesDone += file->dimensione;
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1::Articolo %2 - Scaricato file %3 dal server FTP")
+                   .arg(idOrdine, idRiga, qs(file->id));
+
+        // The job goes in before the image is recorded as downloaded: a
+        // retry then finds it and does not write it twice, and an image is
+        // never recorded without its job.
+        if (riga->reparto.tipo == PercorsiDownload::TipoNoritsu) {
+            OrdineStampaNoritsu::Job job;
+            job.numeroStampa = numeroStampa;
+            job.quantita = riga->quantita;
+            job.repartoNome = qs(riga->reparto.nome);
+            job.canaleNumero = qs(riga->reparto.canale_numero);
+            job.nomeCartellaOrdine = m_percorsi.nomeCartellaOrdine(dati);
+            job.percorsoImmagine = percorso;
+            OrdineStampaNoritsu mrk;
+            if (mrk.scrivi(job) == OrdineStampaNoritsu::Esito::Errore)
+                throw Vendra2Exception("NORITSU", mrk.errore().toStdString());
+        }
+
+        file->scaricato = true;
+        file->nome_file_locale = nome;
+        file->modifica();
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
+                   .arg(idOrdine, idRiga, qs(file->id));
+
+        m_ftp->removeFile(remoto.toStdString());
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
+                   .arg(idOrdine, idRiga, remoto);
+    } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
+        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
+    } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {
+        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
+    } catch (const File::FileException &e) {
+        throw File::FileException(e.code, MsgFile + e.message);
+    } catch (const FTPClientException &e) {
+        throw FTPClientException(e);
+    }
+}

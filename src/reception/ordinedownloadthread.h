@@ -1,0 +1,91 @@
+#pragma once
+
+// Downloads the files of one order from the FTP server into the lab's folders
+// and records each step on the service. One worker per order, run once.
+
+#include "percorsidownload.h"
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class FTPClient;
+class Ordine;
+class OrdineRigaFile;
+class OrdineRigaStampa;
+
+// What the worker needs from the settings, copied on the GUI thread when the
+// worker is created.
+struct ImpostazioniDownload {
+    QString ftpHost;
+    quint16 ftpPort = 0;
+    QString ftpUsername;
+    QString ftpPassword;
+    QString ftpRoot;
+    unsigned int ftpBufferSize = 16384;
+    // Longest time a transfer may stand still before it fails (ms).
+    int ftpStallTimeout = 30000;
+    ImpostazioniPercorsi percorsi;
+
+    static ImpostazioniDownload daAppSettings();
+};
+
+class OrdineDownloadThread : public QThread
+{
+    Q_OBJECT
+public:
+    // The order stays owned by the caller and must outlive the thread's run.
+    explicit OrdineDownloadThread(Ordine *ordine, QObject *parent = nullptr);
+    OrdineDownloadThread(
+        Ordine *ordine, ImpostazioniDownload impostazioni, QObject *parent = nullptr);
+    ~OrdineDownloadThread() override;
+
+    // Callable from any thread: ends the download within about a second. A
+    // stopped worker emits neither orderTerminated() nor errorOccurred(); the
+    // order keeps state 6 and the next worker resumes it.
+    void stop();
+    bool isStopped() const { return isInterruptionRequested(); }
+
+    // Whole-order byte counters (64 bits; readable from any thread).
+    int64_t bytesTotal() const { return m_bytesTotal.load(); }
+    int64_t bytesDone() const { return m_bytesDone.load(); }
+
+    // Brings a 64-bit done/total pair into int range, keeping their ratio.
+    static void scalaProgresso(int64_t done, int64_t total, int *outDone, int *outTotal);
+
+signals:
+    void errorOccurred(QString errmessage);
+    void orderTerminated();
+    void fileTerminated(int current, int total);
+    void fileProgress(int byteTransferred, int totalBytes);
+    void globalFileProgress(int byteTransferred, int totalBytes);
+    void currentProcessingFileChanged(QString file);
+
+public slots:
+    void onFtpFileProgress(int byteTransferred, int totalBytes);
+
+protected:
+    void run() override;
+
+private:
+    void downloadOrdineRigaFile(OrdineRigaFile *riga);
+    void downloadOrdineRigaStampa(OrdineRigaStampa *riga, int numeroStampa);
+
+    QString percorsoRemoto(const std::string &cartella, const std::string &idFile) const;
+    void scarica(const QString &remoto, const QString &locale, int dimensioneAttesa);
+    void controllaStop() const;
+
+    Ordine *m_ordine;
+    const ImpostazioniDownload m_imp;
+    const PercorsiDownload m_percorsi;
+
+    QMutex m_ftpMutex; // guards m_ftp against stop() from another thread
+    std::unique_ptr<FTPClient> m_ftp;
+
+    std::atomic<int64_t> m_bytesTotal { 0 };
+    std::atomic<int64_t> m_bytesDone { 0 };
+};

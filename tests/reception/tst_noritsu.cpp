@@ -1,0 +1,176 @@
+// The Noritsu print-order file: exact bytes, appending, duplicates, failures.
+
+#include "ordinestampanoritsu.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+
+QByteArray leggi(const QString &percorso)
+{
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+const QByteArray HeaderAtteso = "[HDR]\r\n"
+                                "GEN REV = 01.00\r\n"
+                                "GEN CRT = \"NORITSU KOKI\"-01.00\r\n"
+                                "GEN DTM = @DTM@\r\n"
+                                "USR NAM = \"000007_2015-Minilab\"\r\n"
+                                "VUQ RGN = BGN\r\n"
+                                "VUQ VNM = \"NORITSU KOKI\" -ATR \"QSSPrint\"\r\n"
+                                "VUQ VER = 01.00\r\n"
+                                "PRT PSL = NML -PSIZE \"BBB\"\r\n"
+                                "PRT PCH = 12\r\n"
+                                "GEN INP = \"HD\"\r\n"
+                                "VUQ RGN = END\r\n"
+                                "\r\n";
+
+QByteArray jobAtteso(const char *pid, const char *qty, const char *immagine)
+{
+    return QByteArray("[JOB]\r\n") + "PRT PID = " + pid + "\r\n" + "PRT TYP = STD\r\n"
+        + "PRT QTY = " + qty + "\r\n" + "IMG FMT = EXIF2 -J\r\n" + "<IMG SRC = \"../IMAGE/"
+        + immagine + "\">\r\n" + "VUQ RGN = BGN\r\n"
+        + "VUQ VNM = \"NORITSU KOKI\" -ATR \"QSSPrint\"\r\n" + "VUQ VER = 01.00\r\n"
+        + "PRT CVP1 = 1 -STR \"000007_2015\"\r\n" + "PRT CVP2 = 0\r\n" + "VUQ RGN = END\r\n"
+        + "\r\n" + "\n";
+}
+
+// Replaces the time stamp after checking its form and that it is now.
+QByteArray senzaData(QByteArray contenuto)
+{
+    static const QRegularExpression re("GEN DTM = (\\d{4}:\\d\\d:\\d\\d:\\d\\d:\\d\\d:\\d\\d)\r\n");
+    const auto m = re.match(QString::fromLatin1(contenuto));
+    if (!m.hasMatch())
+        return contenuto;
+    const QDateTime t = QDateTime::fromString(m.captured(1), "yyyy:MM:dd:hh:mm:ss");
+    if (!t.isValid() || qAbs(t.secsTo(QDateTime::currentDateTime())) > 120)
+        return contenuto;
+    return contenuto.replace(m.captured(1).toLatin1(), "@DTM@");
+}
+
+} // namespace
+
+class TestNoritsu : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    QString qss;
+
+    OrdineStampaNoritsu::Job job(
+        int n, int qta, const QString &immagine, const QString &reparto = "Minilab")
+    {
+        OrdineStampaNoritsu::Job j;
+        j.numeroStampa = n;
+        j.quantita = qta;
+        j.repartoNome = reparto;
+        j.canaleNumero = "12";
+        j.nomeCartellaOrdine = "000007_2015";
+        j.percorsoImmagine = qss + "/000007_2015-" + reparto + "/IMAGE/" + immagine;
+        QDir().mkpath(QFileInfo(j.percorsoImmagine).path());
+        return j;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(tmp.isValid());
+        qss = tmp.path() + "/" + QTest::currentTestFunction() + "/QSS";
+    }
+
+    void workedExampleAndAppend()
+    {
+        OrdineStampaNoritsu w;
+        QCOMPARE(w.scrivi(job(1, 2, "00001(2).jpg")), OrdineStampaNoritsu::Esito::Scritto);
+        const QString mrk = qss + "/000007_2015-Minilab/MISC/autprint.mrk";
+        QCOMPARE(senzaData(leggi(mrk)), HeaderAtteso + jobAtteso("001", "002", "00001(2).jpg"));
+
+        // A second line of the same department: one more job, same header.
+        QCOMPARE(w.scrivi(job(2, 1500, "00002(1500).jpg")), OrdineStampaNoritsu::Esito::Scritto);
+        QCOMPARE(senzaData(leggi(mrk)),
+            HeaderAtteso + jobAtteso("001", "002", "00001(2).jpg")
+                + jobAtteso("002", "1500", "00002(1500).jpg"));
+    }
+
+    void departmentsAndNumbering()
+    {
+        OrdineStampaNoritsu w;
+        // Print lines 1 and 3 go to Minilab, 2 to Grande: each file has its
+        // own header, and the ids follow the order-wide numbering.
+        QCOMPARE(w.scrivi(job(1, 1, "a.jpg")), OrdineStampaNoritsu::Esito::Scritto);
+        QCOMPARE(w.scrivi(job(2, 4, "b.jpg", "Grande")), OrdineStampaNoritsu::Esito::Scritto);
+        QCOMPARE(w.scrivi(job(1234, 3, "c.jpg")), OrdineStampaNoritsu::Esito::Scritto);
+
+        const QByteArray mini = leggi(qss + "/000007_2015-Minilab/MISC/autprint.mrk");
+        const QByteArray grande = leggi(qss + "/000007_2015-Grande/MISC/autprint.mrk");
+        QCOMPARE(mini.count("[HDR]"), 1);
+        QCOMPARE(grande.count("[HDR]"), 1);
+        QVERIFY(grande.contains("USR NAM = \"000007_2015-Grande\"\r\n"));
+        QVERIFY(grande.contains("PRT PID = 002\r\nPRT TYP = STD\r\nPRT QTY = 004\r\n"));
+        QCOMPARE(mini.count("[JOB]"), 2);
+        QVERIFY(mini.contains("PRT PID = 001\r\n"));
+        QVERIFY(mini.contains("PRT PID = 1234\r\n"));
+        QVERIFY(!mini.contains("b.jpg"));
+    }
+
+    void sameImageNotWrittenTwice()
+    {
+        OrdineStampaNoritsu w;
+        const auto j = job(1, 2, "00001(2).jpg");
+        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Scritto);
+        const QString mrk = OrdineStampaNoritsu::percorsoFile(j.percorsoImmagine);
+        const QByteArray prima = leggi(mrk);
+        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::GiaPresente);
+        QCOMPARE(leggi(mrk), prima);
+        // A name that merely contains the other one is a different image.
+        QCOMPARE(w.scrivi(job(2, 2, "x00001(2).jpg")), OrdineStampaNoritsu::Esito::Scritto);
+    }
+
+    void missingImageFolderSkips()
+    {
+        OrdineStampaNoritsu w;
+        OrdineStampaNoritsu::Job j = job(1, 1, "a.jpg");
+        j.percorsoImmagine = qss + "/nessuna/IMAGE/a.jpg";
+        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Saltato);
+        QVERIFY(!QFileInfo::exists(qss + "/nessuna"));
+    }
+
+    void writeFailuresNameTheFile()
+    {
+        OrdineStampaNoritsu w;
+        // MISC cannot be created: a plain file is in its way.
+        auto j = job(1, 1, "a.jpg");
+        const QString ordine = qss + "/000007_2015-Minilab";
+        QFile blocco(ordine + "/MISC");
+        QVERIFY(blocco.open(QIODevice::WriteOnly));
+        blocco.close();
+        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Errore);
+        QVERIFY2(w.errore().contains(QDir::toNativeSeparators(ordine + "/MISC/autprint.mrk")),
+            qPrintable(w.errore()));
+
+        // The file itself cannot be opened (a folder holds its name).
+        QVERIFY(QFile::remove(ordine + "/MISC"));
+        QVERIFY(QDir().mkpath(ordine + "/MISC/autprint.mrk"));
+        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Errore);
+        QVERIFY(w.errore().contains("autprint.mrk"));
+
+        // Once the way is clear the job is written and the error forgotten.
+        QVERIFY(QDir(ordine + "/MISC/autprint.mrk").removeRecursively());
+        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Scritto);
+        QVERIFY(w.errore().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNoritsu)
+#include "tst_noritsu.moc"
