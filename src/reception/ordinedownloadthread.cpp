@@ -129,10 +129,23 @@ QString OrdineDownloadThread::percorsoRemoto(
     return remoto + dir + qs(idFile);
 }
 
+QString OrdineDownloadThread::percorsoClient(const QString &remoto) const
+{
+    // The client already stands in the root folder: a relative root must not
+    // be prefixed twice ("vendra/" + "vendra/ordini/..."). An absolute root
+    // gives an absolute path, which the client takes as it is.
+    if (remoto.startsWith('/'))
+        return remoto;
+    QString radice = m_imp.ftpRoot;
+    if (!radice.endsWith('/'))
+        radice += '/';
+    return remoto.startsWith(radice) ? remoto.mid(radice.size()) : remoto;
+}
+
 void OrdineDownloadThread::scarica(
     const QString &remoto, const QString &locale, int dimensioneAttesa)
 {
-    m_ftp->downloadFile(remoto.toStdString(), locale.toStdString(), true);
+    m_ftp->downloadFile(percorsoClient(remoto).toStdString(), locale.toStdString(), true);
     const int64_t ricevuti = m_ftp->lastDownloadedBytes();
     if (dimensioneAttesa > 0 && ricevuti != dimensioneAttesa) {
         // A wrong image must not reach the lab's folders as if it were good.
@@ -298,7 +311,7 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
             << QString("Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
                    .arg(idOrdine, idRiga, qs(file->id));
 
-        m_ftp->removeFile(remoto.toStdString());
+        m_ftp->removeFile(percorsoClient(remoto).toStdString());
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
                    .arg(idOrdine, idRiga, remoto);
@@ -368,7 +381,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
             << QString("Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
                    .arg(idOrdine, idRiga, qs(file->id));
 
-        m_ftp->removeFile(remoto.toStdString());
+        m_ftp->removeFile(percorsoClient(remoto).toStdString());
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
                    .arg(idOrdine, idRiga, remoto);

@@ -76,6 +76,7 @@ private:
     void downloadOrdineRigaStampa(OrdineRigaStampa *riga, int numeroStampa);
 
     QString percorsoRemoto(const std::string &cartella, const std::string &idFile) const;
+    QString percorsoClient(const QString &remoto) const;
     void scarica(const QString &remoto, const QString &locale, int dimensioneAttesa);
     void controllaStop() const;
 

@@ -343,6 +343,31 @@ private slots:
         QVERIFY(ftp->commands().contains("DELE"));
     }
 
+    // A root written without the leading "/" is a folder under the login
+    // folder: the worker must not look for root/root/....
+    void relativeRootIsNotDoubled()
+    {
+        auto ftp = server();
+        QVERIFY(ftp->isRunning());
+        impostaSettings(*ftp);
+        appSettings().ftpRoot = "lab/";
+        const QByteArray stampa = casuali(20000, 3);
+        const std::string guid
+            = piazza({ { Ordini::STAMPA, "IMG_9.jpg", stampa, false, 1, "/ordini/y/" } });
+        auto ordine = carica(guid);
+        QVERIFY(ordine);
+
+        OrdineDownloadThread w(ordine.get());
+        const Rapporto r = esegui(w);
+
+        QVERIFY2(r.errori.isEmpty(), qPrintable(r.errori.join(" | ")));
+        QCOMPARE(r.terminati, 1);
+        auto dopo = carica(guid);
+        QCOMPARE(int(dopo->stato), int(Ordini::RICEVUTO));
+        QVERIFY(dopo->righe.front()->file->scaricato);
+        QVERIFY(!QFileInfo::exists(remoto(*dopo->righe.front()->file)));
+    }
+
     void alreadyReceivedIsSkipped()
     {
         auto ftp = server();

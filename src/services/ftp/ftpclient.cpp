@@ -1,0 +1,682 @@
+#include "ftpclient.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QThread>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+namespace
+{
+
+constexpr int DefaultConnectTimeoutMs = 10000;
+constexpr int DefaultStallTimeoutMs = 30000;
+constexpr unsigned int DefaultBufferSize = 16384;
+
+struct CurlDeleter {
+    void operator()(CURL *c) const { curl_easy_cleanup(c); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+struct SlistDeleter {
+    void operator()(curl_slist *l) const { curl_slist_free_all(l); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+void globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+QString qs(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+// Folds ".", ".." and repeated separators of an absolute path; never climbs
+// above the root.
+QString normalizeAbsolute(const QString &path)
+{
+    QStringList out;
+    for (const QString &part : path.split('/', Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (!out.isEmpty())
+                out.removeLast();
+            continue;
+        }
+        out << part;
+    }
+    return QLatin1Char('/') + out.join('/');
+}
+
+// The signal carries ints: halve both figures until they fit, so files above
+// 2 GiB still give a sensible ratio.
+void scaleToInt(int64_t done, int64_t total, int &outDone, int &outTotal)
+{
+    const int64_t top = std::max(done, total);
+    int shift = 0;
+    while ((top >> shift) > INT_MAX)
+        ++shift;
+    outDone = static_cast<int>(done >> shift);
+    outTotal = total < 0 ? 0 : static_cast<int>(total >> shift);
+}
+
+} // namespace
+
+struct FTPClient::Private {
+    explicit Private(FTPClient *owner)
+        : q(owner)
+    {
+        errorBuffer[0] = '\0';
+    }
+    // The handle may still report into the error buffer while it says QUIT.
+    ~Private() { curl.reset(); }
+    Private(const Private &) = delete;
+    Private &operator=(const Private &) = delete;
+
+    void setServer(std::string h, unsigned short p)
+    {
+        // Tolerate a pasted URL prefix; anything else that would change the
+        // meaning of the URL is refused.
+        QString name = qs(h).trimmed();
+        if (name.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
+            name = name.mid(6);
+        while (name.endsWith(QLatin1Char('/')))
+            name.chop(1);
+        host = name.toStdString();
+        port = p;
+        for (const QChar ch : qAsConst(name))
+            if (ch.isSpace() || QStringLiteral("/@?#%\\").contains(ch) || ch.unicode() < 32)
+                fail(QStringLiteral("FTP_BAD_HOST"),
+                    FTPClient::tr("Nome del server FTP non valido: \"%1\"").arg(qs(h)));
+        if (name.isEmpty())
+            fail(QStringLiteral("FTP_BAD_HOST"), FTPClient::tr("Server FTP non indicato"));
+    }
+
+    FTPClient *q;
+    CurlHandle curl;
+    std::string host;
+    unsigned short port = 0;
+    std::string user;
+    std::string password;
+    bool loggedIn = false;
+    bool closed = false;
+    // Folder the server put us in at login, and the working directory as
+    // given (resolved against the former when relative).
+    QString entryPath = QStringLiteral("/");
+    QString workingDir;
+    unsigned int bufferSize = DefaultBufferSize;
+    int connectTimeoutMs = DefaultConnectTimeoutMs;
+    int stallTimeoutMs = DefaultStallTimeoutMs;
+    std::atomic<bool> aborted { false };
+    int64_t lastDownloaded = 0;
+    char errorBuffer[CURL_ERROR_SIZE];
+
+    // State of the running transfer, touched only by the owning thread.
+    QFile *file = nullptr;
+    int64_t done = 0;
+    int64_t total = -1;
+    int64_t lastEmitted = -1;
+    QString localError;
+    curl_off_t lastMoved = -1;
+    QElapsedTimer sinceMove;
+    bool stalled = false;
+
+    QString hostPort() const { return qs(host) + QLatin1Char(':') + QString::number(port); }
+
+    QString baseUrl() const
+    {
+        QString h = qs(host);
+        if (h.contains(QLatin1Char(':')) && !h.startsWith(QLatin1Char('[')))
+            h = QLatin1Char('[') + h + QLatin1Char(']');
+        return QStringLiteral("ftp://") + h + QLatin1Char(':') + QString::number(port);
+    }
+
+    [[noreturn]] void fail(const QString &code, const QString &message) const
+    {
+        throw FTPClientException(code.toStdString(), message.toStdString());
+    }
+
+    QString curlDetail(CURLcode rc) const
+    {
+        if (aborted.load())
+            return FTPClient::tr("operazione interrotta");
+        if (stalled)
+            return FTPClient::tr("nessuna risposta dal server per %1 secondi")
+                .arg(stallTimeoutMs / 1000.0, 0, 'f', 1);
+        if (!localError.isEmpty())
+            return localError;
+        QString text = QString::fromUtf8(curl_easy_strerror(rc));
+        const QString extra = QString::fromUtf8(errorBuffer).trimmed();
+        if (!extra.isEmpty() && extra != text)
+            text += QStringLiteral(" (") + extra + QLatin1Char(')');
+        return text;
+    }
+
+    QString curlCode(CURLcode rc) const
+    {
+        if (aborted.load())
+            return QStringLiteral("FTP_ABORTED");
+        if (stalled)
+            return QStringLiteral("FTP_STALLED");
+        if (!localError.isEmpty())
+            return QStringLiteral("FTP_LOCAL");
+        return QStringLiteral("CURLE_%1").arg(static_cast<int>(rc));
+    }
+
+    void checkUsable(const QString &operation) const
+    {
+        if (aborted.load())
+            fail(QStringLiteral("FTP_ABORTED"),
+                FTPClient::tr("%1: operazione interrotta").arg(operation));
+        if (closed || !curl)
+            fail(QStringLiteral("FTP_CLOSED"),
+                FTPClient::tr("%1: connessione al server FTP chiusa").arg(operation));
+        if (!loggedIn)
+            fail(QStringLiteral("FTP_NOT_LOGGED_IN"),
+                FTPClient::tr("%1: accesso al server FTP non eseguito").arg(operation));
+    }
+
+    // Absolute remote path of a path given by the caller.
+    QString resolve(const std::string &remote, const QString &operation) const
+    {
+        const QString path = qs(remote);
+        if (path.isEmpty() || path.contains(QLatin1Char('\r')) || path.contains(QLatin1Char('\n'))
+            || path.contains(QChar(0)))
+            fail(QStringLiteral("FTP_BAD_PATH"),
+                FTPClient::tr("%1: percorso remoto non valido \"%2\"").arg(operation, path));
+        if (path.startsWith(QLatin1Char('/')))
+            return normalizeAbsolute(path);
+        // A relative working directory starts from the login folder.
+        const QString base = workingDir.startsWith(QLatin1Char('/'))
+            ? workingDir
+            : entryPath + QLatin1Char('/') + workingDir;
+        return normalizeAbsolute(base + QLatin1Char('/') + path);
+    }
+
+    static QString urlPath(const QString &absolutePath)
+    {
+        // "%2F" keeps the path absolute instead of relative to the login folder.
+        QStringList parts;
+        for (const QString &part : absolutePath.split('/', Qt::SkipEmptyParts))
+            parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
+        return QStringLiteral("/%2F") + parts.join('/');
+    }
+
+    QString fileUrl(const QString &absolutePath) const { return baseUrl() + urlPath(absolutePath); }
+
+    QString dirUrl(const QString &absolutePath) const
+    {
+        const QString dir = absolutePath.left(absolutePath.lastIndexOf(QLatin1Char('/')));
+        return dir.isEmpty() ? baseUrl() + QStringLiteral("/%2F")
+                             : baseUrl() + urlPath(dir) + QLatin1Char('/');
+    }
+
+    // Options shared by every request; the easy handle keeps its connection
+    // across curl_easy_reset, which is what keeps one control connection.
+    void prepare(const QString &url)
+    {
+        CURL *c = curl.get();
+        curl_easy_reset(c);
+        errorBuffer[0] = '\0';
+        localError.clear();
+        stalled = false;
+        lastMoved = -1;
+        sinceMove.start();
+        done = 0;
+        total = -1;
+        lastEmitted = -1;
+        const QByteArray u = url.toUtf8();
+        curl_easy_setopt(c, CURLOPT_URL, u.constData());
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+#if LIBCURL_VERSION_NUM >= 0x075500
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+#else
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS, long(CURLPROTO_FTP));
+#endif
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
+        // Plain PASV: some servers stall every EPSV data connection on a
+        // reused control connection.
+        curl_easy_setopt(c, CURLOPT_FTP_USE_EPSV, 0L);
+        curl_easy_setopt(c, CURLOPT_FTP_USE_EPRT, 0L);
+        curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(connectTimeoutMs));
+        curl_easy_setopt(
+            c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (stallTimeoutMs + 999) / 1000)));
+        // Backup of the stall detector, at libcurl's coarser resolution.
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(stallTimeoutMs / 1000 + 2));
+        curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+        curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(bufferSize));
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Private::onXferInfo);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+        // Requests without a body still hand libcurl's informational
+        // headers to the write function; left unset they go to stdout.
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Private::discard);
+    }
+
+    static size_t discard(char *, size_t size, size_t count, void *)
+    {
+        return size * count;
+    }
+
+    CURLcode perform()
+    {
+        return curl_easy_perform(curl.get());
+    }
+
+    void emitProgress(bool force)
+    {
+        if (!force && done - lastEmitted < int64_t(bufferSize))
+            return;
+        if (done == lastEmitted)
+            return;
+        lastEmitted = done;
+        int a = 0;
+        int b = 0;
+        scaleToInt(done, total, a, b);
+        emit q->onFileProgress(a, b);
+    }
+
+    // Called by libcurl at least once a second, also while nothing moves:
+    // the place for the abort flag and the stall detector.
+    static int onXferInfo(void *p, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
+    {
+        auto *d = static_cast<Private *>(p);
+        if (d->aborted.load())
+            return 1;
+        const curl_off_t moved = dlnow + ulnow;
+        if (moved != d->lastMoved) {
+            d->lastMoved = moved;
+            d->sinceMove.restart();
+        } else if (d->sinceMove.elapsed() > d->stallTimeoutMs) {
+            d->stalled = true;
+            return 1;
+        }
+        return 0;
+    }
+
+    static size_t onWrite(char *data, size_t size, size_t count, void *p)
+    {
+        auto *d = static_cast<Private *>(p);
+        const size_t len = size * count;
+        if (d->aborted.load())
+            return 0;
+        if (d->file->write(data, qint64(len)) != qint64(len)) {
+            d->localError
+                = FTPClient::tr("scrittura di \"%1\" fallita: %2")
+                      .arg(QDir::toNativeSeparators(d->file->fileName()), d->file->errorString());
+            return 0;
+        }
+        d->done += int64_t(len);
+        if (d->total < 0) {
+            curl_off_t length = -1;
+            if (curl_easy_getinfo(d->curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length)
+                    == CURLE_OK
+                && length >= 0)
+                d->total = length;
+        }
+        d->emitProgress(false);
+        return len;
+    }
+
+    static size_t onRead(char *buffer, size_t size, size_t count, void *p)
+    {
+        auto *d = static_cast<Private *>(p);
+        if (d->aborted.load())
+            return CURL_READFUNC_ABORT;
+        const qint64 got = d->file->read(buffer, qint64(size * count));
+        if (got < 0) {
+            d->localError
+                = FTPClient::tr("lettura di \"%1\" fallita: %2")
+                      .arg(QDir::toNativeSeparators(d->file->fileName()), d->file->errorString());
+            return CURL_READFUNC_ABORT;
+        }
+        d->done += got;
+        d->emitProgress(false);
+        return size_t(got);
+    }
+
+    // TCP connection and the server's greeting, without logging in.
+    void probe()
+    {
+        const QString operation = FTPClient::tr("Connessione al server FTP %1").arg(hostPort());
+        CurlHandle c(curl_easy_init());
+        if (!c)
+            fail(QStringLiteral("FTP_INIT"), operation + FTPClient::tr(" fallita"));
+        char buffer[CURL_ERROR_SIZE];
+        buffer[0] = '\0';
+        // A bare TCP connection: an FTP URL would make libcurl log in.
+        QString url = baseUrl();
+        url.replace(0, 3, QStringLiteral("http"));
+        const QByteArray u = url.toUtf8();
+        curl_easy_setopt(c.get(), CURLOPT_URL, u.constData());
+        curl_easy_setopt(c.get(), CURLOPT_CONNECT_ONLY, 1L);
+        curl_easy_setopt(c.get(), CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c.get(), CURLOPT_CONNECTTIMEOUT_MS, long(connectTimeoutMs));
+        curl_easy_setopt(c.get(), CURLOPT_ERRORBUFFER, buffer);
+        const CURLcode rc = curl_easy_perform(c.get());
+        if (rc != CURLE_OK) {
+            QString detail = QString::fromUtf8(curl_easy_strerror(rc));
+            if (buffer[0])
+                detail += QStringLiteral(" (") + QString::fromUtf8(buffer) + QLatin1Char(')');
+            fail(QStringLiteral("CURLE_%1").arg(static_cast<int>(rc)),
+                FTPClient::tr("%1 fallita: %2").arg(operation, detail));
+        }
+
+        // Read until the last line of the greeting ("220 ...", not "220-").
+        QByteArray received;
+        QElapsedTimer timer;
+        timer.start();
+        const int limit = std::min(connectTimeoutMs, stallTimeoutMs);
+        for (;;) {
+            if (aborted.load())
+                fail(QStringLiteral("FTP_ABORTED"),
+                    FTPClient::tr("%1: operazione interrotta").arg(operation));
+            char chunk[1024];
+            size_t got = 0;
+            const CURLcode r = curl_easy_recv(c.get(), chunk, sizeof chunk, &got);
+            if (r == CURLE_AGAIN) {
+                if (timer.elapsed() > limit)
+                    fail(QStringLiteral("FTP_STALLED"),
+                        FTPClient::tr("%1 fallita: il server non ha risposto entro %2 secondi")
+                            .arg(operation)
+                            .arg(limit / 1000.0, 0, 'f', 1));
+                QThread::msleep(10);
+                continue;
+            }
+            if (r != CURLE_OK || got == 0)
+                fail(QStringLiteral("CURLE_%1")
+                         .arg(static_cast<int>(r == CURLE_OK ? CURLE_GOT_NOTHING : r)),
+                    FTPClient::tr("%1 fallita: il server ha chiuso la connessione").arg(operation));
+            received.append(chunk, int(got));
+            if (received.size() > 65536)
+                fail(QStringLiteral("FTP_PROTOCOL"),
+                    FTPClient::tr("%1 fallita: risposta non valida").arg(operation));
+            const QList<QByteArray> lines = received.split('\n');
+            // The last element is an unfinished line (or empty).
+            for (int i = 0; i + 1 < lines.size(); ++i) {
+                const QByteArray line = lines.at(i).trimmed();
+                if (line.size() >= 4 && line.at(3) == ' ') {
+                    if (!line.startsWith("220"))
+                        fail(QStringLiteral("FTP_REFUSED"),
+                            FTPClient::tr("%1 rifiutata: %2")
+                                .arg(operation, QString::fromUtf8(line)));
+                    size_t sent = 0;
+                    curl_easy_send(c.get(), "QUIT\r\n", 6, &sent);
+                    return;
+                }
+            }
+        }
+    }
+};
+
+FTPClient::FTPClient(std::string host, unsigned short port, std::string user, std::string password)
+    : d(std::make_unique<Private>(this))
+{
+    globalInit();
+    d->setServer(std::move(host), port);
+    login(std::move(user), std::move(password));
+}
+
+FTPClient::FTPClient(std::string host, unsigned short port)
+    : d(std::make_unique<Private>(this))
+{
+    globalInit();
+    d->setServer(std::move(host), port);
+    d->probe();
+}
+
+FTPClient::~FTPClient() = default;
+
+void FTPClient::login(std::string user, std::string password)
+{
+    const QString operation
+        = tr("Accesso al server FTP %1 come \"%2\"").arg(d->hostPort(), qs(user));
+    if (d->aborted.load())
+        d->fail(QStringLiteral("FTP_ABORTED"), tr("%1: operazione interrotta").arg(operation));
+    d->user = std::move(user);
+    d->password = std::move(password);
+    d->loggedIn = false;
+    d->closed = false;
+    // A fresh handle: a connection logged in under other credentials must go.
+    d->curl.reset(curl_easy_init());
+    if (!d->curl)
+        d->fail(QStringLiteral("FTP_INIT"), tr("%1 fallito").arg(operation));
+
+    // A request without body on the login folder: connect, USER, PASS, PWD.
+    d->prepare(d->baseUrl() + QLatin1Char('/'));
+    curl_easy_setopt(d->curl.get(), CURLOPT_NOBODY, 1L);
+    const CURLcode rc = d->perform();
+    if (rc != CURLE_OK) {
+        const QString code = d->curlCode(rc);
+        const QString detail = d->curlDetail(rc);
+        d->curl.reset();
+        d->fail(code, tr("%1 fallito: %2").arg(operation, detail));
+    }
+    const char *entry = nullptr;
+    if (curl_easy_getinfo(d->curl.get(), CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry
+        && entry[0] == '/')
+        d->entryPath = normalizeAbsolute(QString::fromUtf8(entry));
+    d->loggedIn = true;
+}
+
+void FTPClient::setTransferBufferSize(unsigned int size)
+{
+    // libcurl accepts 1 KiB up to its own maximum receive buffer.
+    d->bufferSize = std::clamp(size, 1024u, static_cast<unsigned int>(CURL_MAX_READ_SIZE));
+}
+
+void FTPClient::setWorkingDir(const std::string &dir)
+{
+    d->workingDir = qs(dir);
+}
+
+void FTPClient::uploadFile(
+    const std::string &localPath, const std::string &remotePath, bool overwrite)
+{
+    const QString operation = tr("Invio del file \"%1\" al server FTP come \"%2\"")
+                                  .arg(QDir::toNativeSeparators(qs(localPath)), qs(remotePath));
+    d->checkUsable(operation);
+    const QString remote = d->resolve(remotePath, operation);
+
+    QFile file(qs(localPath));
+    if (!file.open(QIODevice::ReadOnly))
+        d->fail(
+            QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, file.errorString()));
+
+    if (!overwrite) {
+        d->prepare(d->fileUrl(remote));
+        curl_easy_setopt(d->curl.get(), CURLOPT_NOBODY, 1L);
+        const CURLcode rc = d->perform();
+        if (rc == CURLE_OK)
+            d->fail(QStringLiteral("FTP_EXISTS"),
+                tr("%1 fallito: il file esiste già sul server").arg(operation));
+        // Missing file or missing folder: both mean there is nothing to replace.
+        if (rc != CURLE_REMOTE_FILE_NOT_FOUND && rc != CURLE_REMOTE_ACCESS_DENIED
+            && rc != CURLE_FTP_COULDNT_RETR_FILE)
+            d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+    }
+
+    d->prepare(d->fileUrl(remote));
+    CURL *c = d->curl.get();
+    d->file = &file;
+    d->total = file.size();
+    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
+    curl_easy_setopt(c, CURLOPT_READFUNCTION, &Private::onRead);
+    curl_easy_setopt(c, CURLOPT_READDATA, d.get());
+    curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, long(std::max(16384u, d->bufferSize)));
+    // Folders are created one level at a time, so walk them one by one.
+    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_MULTICWD));
+    curl_easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, long(CURLFTP_CREATE_DIR_RETRY));
+    const CURLcode rc = d->perform();
+    d->file = nullptr;
+    if (rc != CURLE_OK)
+        d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+    if (d->done != d->total)
+        d->fail(QStringLiteral("FTP_SHORT"),
+            tr("%1 fallito: inviati %2 byte su %3").arg(operation).arg(d->done).arg(d->total));
+    d->emitProgress(true);
+}
+
+void FTPClient::downloadFile(
+    const std::string &remotePath, const std::string &localPath, bool overwrite)
+{
+    const QString operation = tr("Scaricamento del file \"%1\" dal server FTP in \"%2\"")
+                                  .arg(qs(remotePath), QDir::toNativeSeparators(qs(localPath)));
+    d->checkUsable(operation);
+    const QString remote = d->resolve(remotePath, operation);
+
+    const QFileInfo target(qs(localPath));
+    if (target.fileName().isEmpty())
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: percorso locale non valido").arg(operation));
+    if (target.isDir())
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: esiste una cartella con lo stesso nome").arg(operation));
+    if (!overwrite && target.exists())
+        d->fail(QStringLiteral("FTP_EXISTS"),
+            tr("%1 fallito: il file locale esiste già").arg(operation));
+    QDir folder = target.absoluteDir();
+    if (!folder.exists() && !folder.mkpath(QStringLiteral(".")))
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: impossibile creare la cartella \"%2\"")
+                .arg(operation, QDir::toNativeSeparators(folder.path())));
+
+    // Hidden, differently named partial file: a hot folder never sees an
+    // incomplete image under its final name.
+    const QString finalPath = target.absoluteFilePath();
+    const QString partPath
+        = folder.filePath(QLatin1Char('.') + target.fileName() + QStringLiteral(".part"));
+    QFile part(partPath);
+    if (part.exists() && !part.remove())
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: impossibile rimuovere \"%2\": %3")
+                .arg(operation, QDir::toNativeSeparators(partPath), part.errorString()));
+    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        d->fail(
+            QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, part.errorString()));
+
+    auto discard = [&part]() {
+        part.close();
+        part.remove();
+    };
+
+    d->prepare(d->fileUrl(remote));
+    CURL *c = d->curl.get();
+    d->file = &part;
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Private::onWrite);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, d.get());
+    const CURLcode rc = d->perform();
+    d->file = nullptr;
+    if (rc != CURLE_OK) {
+        discard();
+        d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+    }
+    curl_off_t announced = -1;
+    curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced >= 0 && int64_t(announced) != d->done) {
+        discard();
+        d->fail(QStringLiteral("FTP_SHORT"),
+            tr("%1 fallito: ricevuti %2 byte su %3").arg(operation).arg(d->done).arg(announced));
+    }
+    const bool flushed = part.flush();
+    part.close();
+    if (!flushed || part.error() != QFileDevice::NoError) {
+        const QString why = part.errorString();
+        discard();
+        d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
+    }
+    if (QFileInfo::exists(finalPath)) {
+        // Checked again: the file may have appeared during the transfer.
+        QFile old(finalPath);
+        if (!overwrite || !old.remove()) {
+            const QString why = overwrite ? old.errorString() : tr("il file locale esiste già");
+            discard();
+            d->fail(overwrite ? QStringLiteral("FTP_LOCAL") : QStringLiteral("FTP_EXISTS"),
+                tr("%1 fallito: %2").arg(operation, why));
+        }
+    }
+    if (!part.rename(finalPath)) {
+        const QString why = part.errorString();
+        discard();
+        d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
+    }
+    if (d->total < 0)
+        d->total = d->done;
+    d->emitProgress(true);
+    if (d->lastEmitted < 0) {
+        // An empty file still reports its end once.
+        d->lastEmitted = 0;
+        emit onFileProgress(0, 0);
+    }
+    d->lastDownloaded = d->done;
+}
+
+void FTPClient::removeFile(const std::string &remotePath)
+{
+    const QString operation
+        = tr("Cancellazione del file \"%1\" dal server FTP").arg(qs(remotePath));
+    d->checkUsable(operation);
+    const QString remote = d->resolve(remotePath, operation);
+
+    // The command names the absolute path, so it does not depend on the
+    // folder the reused connection happens to be in; the URL is the file's
+    // folder, usually the one the previous download already entered.
+    Slist commands(curl_slist_append(nullptr, ("DELE " + remote).toUtf8().constData()));
+    d->prepare(d->dirUrl(remote));
+    curl_easy_setopt(d->curl.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(d->curl.get(), CURLOPT_QUOTE, commands.get());
+    const CURLcode rc = d->perform();
+    if (rc != CURLE_OK)
+        d->fail(d->curlCode(rc), tr("%1 fallita: %2").arg(operation, d->curlDetail(rc)));
+}
+
+void FTPClient::close()
+{
+    // Cleaning the handle up sends QUIT on a live connection.
+    d->curl.reset();
+    d->closed = true;
+    d->loggedIn = false;
+}
+
+int64_t FTPClient::lastDownloadedBytes() const
+{
+    return d->lastDownloaded;
+}
+
+void FTPClient::setConnectTimeout(int ms)
+{
+    d->connectTimeoutMs = std::max(1, ms);
+}
+
+void FTPClient::setStallTimeout(int ms)
+{
+    d->stallTimeoutMs = std::max(1, ms);
+}
+
+void FTPClient::abort()
+{
+    d->aborted.store(true);
+}
+
+bool FTPClient::isAborted() const
+{
+    return d->aborted.load();
+}
