@@ -286,34 +286,47 @@ QByteArray serviceEndpoint()
     return QByteArray("sqlite:") + (folder + QStringLiteral("/vendra2-service.db")).toUtf8();
 }
 
+namespace
+{
+// Worker threads read the libraries' globals while the GUI thread applies
+// service access again (each window does it before its calls). Reassigning
+// an unchanged string would still free the buffer a worker may be copying,
+// so only a real change is written.
+void assignIfChanged(std::string &target, const std::string &value)
+{
+    if (target != value)
+        target = value;
+}
+
+void applyTo(std::string &endpoint, std::string &username, std::string &password, bool &auth)
+{
+    assignIfChanged(endpoint, serviceEndpoint().toStdString());
+    assignIfChanged(username, appSettings().wsUsername.toStdString());
+    assignIfChanged(password, appSettings().wsPassword.toStdString());
+    if (!auth)
+        auth = true;
+}
+} // namespace
+
 void applyServiceAccessAnagrafica()
 {
-    Anagrafica::WsEndpoint = serviceEndpoint().toStdString();
-    Anagrafica::WsUsername = appSettings().wsUsername.toStdString();
-    Anagrafica::WsPassword = appSettings().wsPassword.toStdString();
-    Anagrafica::WsOperatorAuth = true;
+    applyTo(Anagrafica::WsEndpoint, Anagrafica::WsUsername, Anagrafica::WsPassword,
+            Anagrafica::WsOperatorAuth);
 }
 
 void applyServiceAccessProdotti()
 {
-    Prodotti::WsEndpoint = serviceEndpoint().toStdString();
-    Prodotti::WsUsername = appSettings().wsUsername.toStdString();
-    Prodotti::WsPassword = appSettings().wsPassword.toStdString();
-    Prodotti::WsOperatorAuth = true;
+    applyTo(Prodotti::WsEndpoint, Prodotti::WsUsername, Prodotti::WsPassword,
+            Prodotti::WsOperatorAuth);
 }
 
 void applyServiceAccessOrdini()
 {
-    Ordini::WsEndpoint = serviceEndpoint().toStdString();
-    Ordini::WsUsername = appSettings().wsUsername.toStdString();
-    Ordini::WsPassword = appSettings().wsPassword.toStdString();
-    Ordini::WsOperatorAuth = true;
+    applyTo(Ordini::WsEndpoint, Ordini::WsUsername, Ordini::WsPassword, Ordini::WsOperatorAuth);
 }
 
 void applyServiceAccessVendra2()
 {
-    vendra2::WsEndpoint = serviceEndpoint().toStdString();
-    vendra2::WsUsername = appSettings().wsUsername.toStdString();
-    vendra2::WsPassword = appSettings().wsPassword.toStdString();
-    vendra2::WsOperatorAuth = true;
+    applyTo(vendra2::WsEndpoint, vendra2::WsUsername, vendra2::WsPassword,
+            vendra2::WsOperatorAuth);
 }

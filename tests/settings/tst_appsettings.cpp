@@ -580,6 +580,14 @@ void TestAppSettings::serviceAccessHelpers()
     QCOMPARE(vendra2::WsPassword, std::string("pàss"));
     QVERIFY(vendra2::WsOperatorAuth);
 
+    // Applying unchanged values again keeps the very buffers that worker
+    // threads may be reading at that moment.
+    const char *const endpointBuffer = Ordini::WsEndpoint.data();
+    const char *const passwordBuffer = Ordini::WsPassword.data();
+    applyServiceAccessOrdini();
+    QVERIFY(Ordini::WsEndpoint.data() == endpointBuffer);
+    QVERIFY(Ordini::WsPassword.data() == passwordBuffer);
+
     // The endpoint is read afresh on each call.
     setInstallationFilePath(installDir->filePath(QStringLiteral("mancante.ini")));
     applyServiceAccessOrdini();
