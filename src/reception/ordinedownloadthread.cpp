@@ -184,8 +184,10 @@ void OrdineDownloadThread::run()
         m_bytesTotal = totale;
         m_bytesDone = 0;
 
-        auto client = std::make_unique<FTPClient>(m_imp.ftpHost.toStdString(), m_imp.ftpPort,
-            m_imp.ftpUsername.toStdString(), m_imp.ftpPassword.toStdString());
+        // Registered before it connects, so that stop() also cuts a connect
+        // or a login to a server that does not answer; the stall limit
+        // covers the login too.
+        auto client = FTPClient::unconnected(m_imp.ftpHost.toStdString(), m_imp.ftpPort);
         connect(client.get(), &FTPClient::onFileProgress, this,
             &OrdineDownloadThread::onFtpFileProgress);
         client->setStallTimeout(m_imp.ftpStallTimeout);
@@ -197,6 +199,8 @@ void OrdineDownloadThread::run()
             if (isInterruptionRequested())
                 m_ftp->abort();
         }
+        controllaStop();
+        m_ftp->login(m_imp.ftpUsername.toStdString(), m_imp.ftpPassword.toStdString());
         controllaStop();
 
         ordine.stato = Ordini::IN_CODA;

@@ -186,9 +186,11 @@ private:
     }
 
     // Runs the worker to its end; `durante` is called on the test thread
-    // with every file progress, and may stop the worker or kill the server.
+    // with every file progress, and may stop the worker or kill the server;
+    // `avviato` right after the start.
     Rapporto esegui(OrdineDownloadThread &w,
-        const std::function<void(const Rapporto &, int done)> &durante = {})
+        const std::function<void(const Rapporto &, int done)> &durante = {},
+        const std::function<void()> &avviato = {})
     {
         Rapporto r;
         QObject ctx;
@@ -206,6 +208,8 @@ private:
                 durante(r, d);
         });
         w.start();
+        if (avviato)
+            avviato();
         QDeadlineTimer limite(120000);
         while (!w.isFinished() && !limite.hasExpired())
             QTest::qWait(20);
@@ -582,6 +586,54 @@ private slots:
         auto dopo = carica(guid);
         QVERIFY(!dopo->righe[0]->file->scaricato);
         QCOMPARE(int(dopo->stato), int(Ordini::IN_CODA));
+    }
+
+    // A server that takes the connection and never greets: stop() must
+    // reach the worker while it is still connecting, and the stall limit
+    // must end the login like any other wait (the connect limit is 10 s).
+    void silentServerDuringLogin()
+    {
+        v2test::FtpServer::Options o;
+        o.rootDir = ftpRoot;
+        o.silent = true;
+        v2test::FtpServer muto(o);
+        QVERIFY2(muto.start(), qPrintable(muto.errorString()));
+        impostaSettings(muto);
+        const std::string guid
+            = piazza({ { Ordini::STAMPA, "a.jpg", casuali(1000, 71), false, 1, "" } });
+        {
+            auto ordine = carica(guid);
+            OrdineDownloadThread w(ordine.get());
+            bool connesso = false, finitoPresto = false;
+            const Rapporto r = esegui(w, {}, [&] {
+                QDeadlineTimer attesa(10000);
+                while (muto.connectionCount() == 0 && !attesa.hasExpired())
+                    QTest::qWait(10);
+                connesso = muto.connectionCount() > 0;
+                QTest::qWait(200);
+                w.stop();
+                // Generous bound for "about a second".
+                finitoPresto = w.wait(2500);
+            });
+            QVERIFY(connesso);
+            QVERIFY(finitoPresto);
+            QCOMPARE(r.terminati, 0);
+            QVERIFY2(r.errori.isEmpty(), qPrintable(r.errori.join(" | ")));
+            QCOMPARE(int(carica(guid)->stato), int(Ordini::PENDENTE));
+        }
+        {
+            auto ordine = carica(guid);
+            ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings();
+            imp.ftpStallTimeout = 1000;
+            OrdineDownloadThread w(ordine.get(), imp);
+            bool finitoPresto = false;
+            const Rapporto r = esegui(w, {}, [&] { finitoPresto = w.wait(6000); });
+            QVERIFY(finitoPresto);
+            QCOMPARE(r.terminati, 0);
+            QCOMPARE(r.errori.size(), 1);
+            QCOMPARE(int(carica(guid)->stato), int(Ordini::PENDENTE));
+        }
+        QCOMPARE(tuttiIFile(labPath("Stampe")), QStringList());
     }
 
     void sizeMismatchIsAnError()

@@ -247,6 +247,7 @@ struct FTPClient::Private {
 #else
         curl_easy_setopt(c, CURLOPT_PROTOCOLS, long(CURLPROTO_FTP));
 #endif
+        noProxy(c);
         curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
         curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
         // Plain PASV: some servers stall every EPSV data connection on a
@@ -268,6 +269,14 @@ struct FTPClient::Private {
         // Requests without a body still hand libcurl's informational
         // headers to the write function; left unset they go to stdout.
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Private::discard);
+    }
+
+    // Always straight to the lab's server, whatever proxy the environment
+    // (http_proxy, ftp_proxy, all_proxy ...) names.
+    static void noProxy(CURL *c)
+    {
+        curl_easy_setopt(c, CURLOPT_PROXY, "");
+        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
     }
 
     static size_t discard(char *, size_t size, size_t count, void *)
@@ -352,6 +361,46 @@ struct FTPClient::Private {
         return size_t(got);
     }
 
+    // Puts a complete file in place of an existing one without a moment in
+    // which neither is there: the old file goes aside, the new one takes its
+    // name, then the old one is deleted. On failure the old file is put back.
+    template <typename Discard>
+    void replaceFile(
+        QFile &part, const QString &finalPath, const QString &operation, Discard discardPart) const
+    {
+        const QFileInfo info(finalPath);
+        const QString asidePath = info.absoluteDir().filePath(
+            QLatin1Char('.') + info.fileName() + QStringLiteral(".old"));
+        // A leftover of an interrupted replacement: the file it belonged to
+        // is the one being replaced now.
+        QFile aside(asidePath);
+        if ((aside.exists() || QFileInfo(asidePath).isSymLink()) && !aside.remove()) {
+            const QString why = aside.errorString();
+            discardPart();
+            fail(QStringLiteral("FTP_LOCAL"),
+                FTPClient::tr("%1 fallito: impossibile rimuovere \"%2\": %3")
+                    .arg(operation, QDir::toNativeSeparators(asidePath), why));
+        }
+        QFile old(finalPath);
+        if (!old.rename(asidePath)) {
+            const QString why = old.errorString();
+            discardPart();
+            fail(QStringLiteral("FTP_LOCAL"), FTPClient::tr("%1 fallito: %2").arg(operation, why));
+        }
+        if (!part.rename(finalPath)) {
+            const QString why = part.errorString();
+            discardPart();
+            if (!QFile::rename(asidePath, finalPath))
+                fail(QStringLiteral("FTP_LOCAL"),
+                    FTPClient::tr("%1 fallito: %2; il file precedente è rimasto in \"%3\"")
+                        .arg(operation, why, QDir::toNativeSeparators(asidePath)));
+            fail(QStringLiteral("FTP_LOCAL"), FTPClient::tr("%1 fallito: %2").arg(operation, why));
+        }
+        // The new file is in place: a copy that cannot be deleted is only
+        // clutter, and the next replacement removes it.
+        QFile::remove(asidePath);
+    }
+
     // TCP connection and the server's greeting, without logging in.
     void probe()
     {
@@ -367,6 +416,7 @@ struct FTPClient::Private {
         const QByteArray u = url.toUtf8();
         curl_easy_setopt(c.get(), CURLOPT_URL, u.constData());
         curl_easy_setopt(c.get(), CURLOPT_CONNECT_ONLY, 1L);
+        noProxy(c.get());
         curl_easy_setopt(c.get(), CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c.get(), CURLOPT_CONNECTTIMEOUT_MS, long(connectTimeoutMs));
         curl_easy_setopt(c.get(), CURLOPT_ERRORBUFFER, buffer);
@@ -440,6 +490,18 @@ FTPClient::FTPClient(std::string host, unsigned short port)
     globalInit();
     d->setServer(std::move(host), port);
     d->probe();
+}
+
+FTPClient::FTPClient(Unconnected, std::string host, unsigned short port)
+    : d(std::make_unique<Private>(this))
+{
+    globalInit();
+    d->setServer(std::move(host), port);
+}
+
+std::unique_ptr<FTPClient> FTPClient::unconnected(std::string host, unsigned short port)
+{
+    return std::unique_ptr<FTPClient>(new FTPClient(Unconnected {}, std::move(host), port));
 }
 
 FTPClient::~FTPClient() = default;
@@ -603,17 +665,19 @@ void FTPClient::downloadFile(
         discard();
         d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
     }
-    if (QFileInfo::exists(finalPath)) {
-        // Checked again: the file may have appeared during the transfer.
-        QFile old(finalPath);
-        if (!overwrite || !old.remove()) {
-            const QString why = overwrite ? old.errorString() : tr("il file locale esiste già");
+    // Checked again: the name may have been taken during the transfer.
+    const QFileInfo now(finalPath);
+    if (now.exists() || now.isSymLink()) {
+        if (!overwrite || now.isDir()) {
             discard();
             d->fail(overwrite ? QStringLiteral("FTP_LOCAL") : QStringLiteral("FTP_EXISTS"),
-                tr("%1 fallito: %2").arg(operation, why));
+                tr("%1 fallito: %2")
+                    .arg(operation,
+                        overwrite ? tr("esiste una cartella con lo stesso nome")
+                                  : tr("il file locale esiste già")));
         }
-    }
-    if (!part.rename(finalPath)) {
+        d->replaceFile(part, finalPath, operation, discard);
+    } else if (!part.rename(finalPath)) {
         const QString why = part.errorString();
         discard();
         d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));

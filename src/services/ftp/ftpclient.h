@@ -30,6 +30,10 @@ public:
     FTPClient(std::string host, unsigned short port, std::string user, std::string password);
     // Connects only; login() follows.
     FTPClient(std::string host, unsigned short port);
+    // Checks the server name only: connecting waits for login(), so the
+    // time-outs set and an abort() called before or during it apply to the
+    // connection and the login too.
+    static std::unique_ptr<FTPClient> unconnected(std::string host, unsigned short port);
     ~FTPClient() override;
 
     void login(std::string user, std::string password);
@@ -41,8 +45,7 @@ public:
     void uploadFile(const std::string &localPath, const std::string &remotePath, bool overwrite);
     // Returns only when the file is complete; it is written under a temporary
     // name in the destination folder and renamed when whole.
-    void downloadFile(const std::string &remotePath, const std::string &localPath,
-                      bool overwrite);
+    void downloadFile(const std::string &remotePath, const std::string &localPath, bool overwrite);
     void removeFile(const std::string &remotePath);
     void close();
 
@@ -63,6 +66,10 @@ signals:
     void onFileProgress(int done, int total);
 
 private:
+    struct Unconnected {
+    };
+    FTPClient(Unconnected, std::string host, unsigned short port);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -75,11 +76,14 @@ private slots:
     void uploadDownloadRemoveRoundTrip();
     void workingDirResolution();
     void overwriteSemantics();
+    void failedReplacementKeepsOldFile();
+    void proxyEnvironmentIgnored();
     void progressPerBlock();
     void serverKilledMidTransfer();
     void transferShorterThanAnnounced();
     void stalledServerTimesOut();
     void abortFromAnotherThread();
+    void abortAndStallReachLogin();
     void oneControlConnectionForManyTransfers();
 };
 
@@ -281,6 +285,100 @@ void FtpClientTest::overwriteSemantics()
     QVERIFY(QFileInfo(local.filePath("folder.jpg")).isDir());
 }
 
+void FtpClientTest::failedReplacementKeepsOldFile()
+{
+    FtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    const QByteArray content = randomBytes(200000, 7);
+    QVERIFY(writeFile(server.rootDir() + "/new.jpg", content));
+    QTemporaryDir local;
+    const QString target = local.filePath("photo.jpg");
+    const QString part = local.filePath(".photo.jpg.part");
+
+    FTPClient client(server.host(), server.port(), server.user(), server.password());
+    client.setTransferBufferSize(4096);
+    std::function<void()> duringTransfer;
+    connect(&client, &FTPClient::onFileProgress, this, [&] {
+        if (duringTransfer) {
+            duringTransfer();
+            duringTransfer = nullptr;
+        }
+    });
+
+    // The partial file vanishes under the transfer, so it cannot be renamed
+    // into place: the old image must survive the failure.
+    QVERIFY(writeFile(target, "old image"));
+    duringTransfer = [&] { QFile::remove(part); };
+    QVERIFY(thrown([&] { client.downloadFile("new.jpg", s(target), true); }));
+    QCOMPARE(readFile(target), QByteArray("old image"));
+    QCOMPARE(entries(local.path()), QStringList { "photo.jpg" });
+
+    // A folder appears under the final name during the transfer: it is left
+    // alone, contents and all.
+    duringTransfer = [&] {
+        QFile::remove(target);
+        QVERIFY(writeFile(target + "/inside.txt", "keep"));
+    };
+    QVERIFY(thrown([&] { client.downloadFile("new.jpg", s(target), true); }));
+    QVERIFY(QFileInfo(target).isDir());
+    QCOMPARE(readFile(target + "/inside.txt"), QByteArray("keep"));
+    QCOMPARE(entries(local.path()), QStringList());
+    QVERIFY(QDir(target).removeRecursively());
+
+    // The normal replacement leaves nothing but the new file, also when a
+    // crash left a stale aside copy behind.
+    QVERIFY(writeFile(target, "old image"));
+    QVERIFY(writeFile(local.filePath(".photo.jpg.old"), "stale"));
+    client.downloadFile("new.jpg", s(target), true);
+    QCOMPARE(readFile(target), content);
+    QCOMPARE(entries(local.path()), QStringList { "photo.jpg" });
+}
+
+void FtpClientTest::proxyEnvironmentIgnored()
+{
+    FtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QVERIFY(writeFile(server.rootDir() + "/a.jpg", "direct"));
+    QTemporaryDir local;
+
+    // A proxy on a closed port: any request sent through it fails.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QByteArray proxy = "http://127.0.0.1:" + QByteArray::number(closed.serverPort());
+    closed.close();
+    const QList<QByteArray> set
+        = { "http_proxy", "HTTP_PROXY", "ftp_proxy", "FTP_PROXY", "all_proxy", "ALL_PROXY" };
+    const QList<QByteArray> cleared = { "no_proxy", "NO_PROXY" };
+    QList<QPair<QByteArray, QByteArray>> saved;
+    for (const QByteArray &name : set + cleared)
+        if (qEnvironmentVariableIsSet(name.constData()))
+            saved.append({ name, qgetenv(name.constData()) });
+    for (const QByteArray &name : set)
+        qputenv(name.constData(), proxy);
+    for (const QByteArray &name : cleared)
+        qunsetenv(name.constData());
+    const auto restore = qScopeGuard([&] {
+        for (const QByteArray &name : set + cleared)
+            qunsetenv(name.constData());
+        for (const auto &pair : qAsConst(saved))
+            qputenv(pair.first.constData(), pair.second);
+    });
+
+    {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        client.downloadFile("a.jpg", s(local.filePath("a.jpg")), false);
+        QCOMPARE(readFile(local.filePath("a.jpg")), QByteArray("direct"));
+        client.uploadFile(s(local.filePath("a.jpg")), "b.jpg", false);
+        QCOMPARE(readFile(server.rootDir() + "/b.jpg"), QByteArray("direct"));
+        client.removeFile("a.jpg");
+        QVERIFY(!QFile::exists(server.rootDir() + "/a.jpg"));
+    }
+    FTPClient probed(server.host(), server.port());
+    probed.login(server.user(), server.password());
+    probed.removeFile("b.jpg");
+    QVERIFY(!QFile::exists(server.rootDir() + "/b.jpg"));
+}
+
 void FtpClientTest::progressPerBlock()
 {
     FtpServer server;
@@ -480,6 +578,50 @@ void FtpClientTest::abortFromAnotherThread()
     QCOMPARE(e->getCode(), std::string("FTP_ABORTED"));
     QVERIFY2(ms >= 0 && ms < 5000, qPrintable(QString::number(ms)));
     QVERIFY(entries(local.path()).isEmpty());
+}
+
+void FtpClientTest::abortAndStallReachLogin()
+{
+    FtpServer::Options options;
+    options.silent = true;
+    FtpServer server(options);
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+
+    // Registered before it connects, the client can be aborted while it
+    // waits for a greeting that never comes (the connect limit is 10 s).
+    std::unique_ptr<FTPClient> client = FTPClient::unconnected(server.host(), server.port());
+    QCOMPARE(server.connectionCount(), 0);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        client->abort();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    auto e = thrown([&] { client->login(server.user(), server.password()); });
+    stopper.join();
+    QVERIFY(e);
+    QCOMPARE(e->getCode(), std::string("FTP_ABORTED"));
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(server.connectionCount(), 1);
+
+    // Aborted before login: nothing is even attempted.
+    client = FTPClient::unconnected(server.host(), server.port());
+    client->abort();
+    QVERIFY(thrown([&] { client->login(server.user(), server.password()); }));
+    QCOMPARE(server.connectionCount(), 1);
+
+    // The stall limit set before login applies to the login as well.
+    client = FTPClient::unconnected(server.host(), server.port());
+    client->setStallTimeout(1000);
+    timer.restart();
+    e = thrown([&] { client->login(server.user(), server.password()); });
+    QVERIFY(e);
+    QVERIFY2(timer.elapsed() < 6000, qPrintable(QString::number(timer.elapsed())));
+
+    // An unconnected client is refused any work until it logs in.
+    client = FTPClient::unconnected(server.host(), server.port());
+    QVERIFY(thrown([&] { client->removeFile("a.jpg"); }));
+    QVERIFY(thrown([] { FTPClient::unconnected("bad host", 21); }));
 }
 
 void FtpClientTest::oneControlConnectionForManyTransfers()
