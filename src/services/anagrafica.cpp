@@ -58,10 +58,7 @@ QString passwordForUpdate(Connection &c, const TableDef &table, int id, const st
         { id });
     if (!q.next())
         fail(code::NotFound, QStringLiteral("L'account non esiste più sul servizio."));
-    const QString stored = q.value(0).toString();
-    if (QString::fromStdString(field) == stored)
-        return stored;
-    return passwordToStore(field);
+    return passwordToStore(field, q.value(0).toString());
 }
 
 void deleteById(Connection &c, const char *table, int id, const QString &missing)

@@ -114,6 +114,21 @@ QVariantList stampaValues(const Stampa &s)
         idOrNull(s.reparto.id) };
 }
 
+// Order lines keep only the print's id: deleting a print they use would
+// leave those orders without print code, paper and format.
+void checkNotInOrders(Connection &c, const Stampa &s)
+{
+    QSqlQuery q
+        = c.run(QStringLiteral("SELECT COUNT(*) FROM ordini_righe WHERE stampa = ?"), { s.id });
+    const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
+    if (n > 0)
+        fail(code::Invalid,
+            QStringLiteral("La stampa \"%1\" è usata in %2 righe d'ordine e non può essere "
+                           "eliminata: archiviarla invece.")
+                .arg(QString::fromStdString(s.nome))
+                .arg(n));
+}
+
 std::vector<Stampa *> listStampe(Connection &c, const SqlPart &where, const QString &orderLimit)
 {
     QString sql = stampaJoinedSelect();
@@ -259,14 +274,19 @@ bool Stampa::modifica()
 bool Stampa::cancella()
 {
     return guarded<StampaException>(scope(), [&](Connection &c) {
+        Transaction t(c);
+        lockTable(c, "ordini");
+        checkNotInOrders(c, *this);
         deleteOne(c, "stampe", id, QStringLiteral("La stampa non esiste sul servizio."));
+        t.commit();
         return true;
     });
 }
 
-std::vector<Articolo *> Stampa::lista(std::map<std::string, std::string> filtro)
+std::vector<Articolo *> Stampa::lista(std::map<std::string, std::string> filtroRicevuto)
 {
     return guarded<StampaException>(scope(), [&](Connection &c) {
+        std::map<std::string, std::string> filtro = filtroRicevuto;
         // "archiviato" "0" lists the prints in use only, "1" adds the
         // archived ones.
         SqlPart extra;
@@ -327,9 +347,11 @@ bool Stampa::cancellaStampe(std::vector<Stampa *> stampe)
 {
     return guarded<StampaException>(scope(), [&](Connection &c) {
         Transaction t(c);
+        lockTable(c, "ordini");
         for (const Stampa *s : stampe) {
             if (!s)
                 continue;
+            checkNotInOrders(c, *s);
             deleteOne(c, "stampe", s->id,
                 QStringLiteral("La stampa \"%1\" non esiste sul servizio.")
                     .arg(QString::fromStdString(s->nome)));

@@ -168,35 +168,31 @@ bool Aggiornamento::pubblicaAggiornamento()
 
 // --- maintenance -------------------------------------------------------------------
 
+// Both need an authenticated operator: only the update query is open to
+// every client.
 void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item)
 {
-    guarded<Aggiornamento::AggiornamentoException>(
-        scope(),
-        [&](Connection &c) {
-            c.run(QStringLiteral("INSERT INTO aggiornamenti (componente, major, minor, build,"
-                                 " url, data) VALUES (?, ?, ?, ?, ?, ?)"),
-                { int(item.tipoComponente), item.major, item.minor, item.build, qs(item.url),
-                    QDateTime::currentSecsSinceEpoch() });
-            return true;
-        },
-        true);
+    guarded<Aggiornamento::AggiornamentoException>(scope(), [&](Connection &c) {
+        c.run(QStringLiteral("INSERT INTO aggiornamenti (componente, major, minor, build,"
+                             " url, data) VALUES (?, ?, ?, ?, ?, ?)"),
+            { int(item.tipoComponente), item.major, item.minor, item.build, qs(item.url),
+                QDateTime::currentSecsSinceEpoch() });
+        return true;
+    });
 }
 
 StatoPubblicazioni statoPubblicazioni()
 {
-    return guarded<Aggiornamento::AggiornamentoException>(
-        scope(),
-        [&](Connection &c) {
-            StatoPubblicazioni s;
-            QSqlQuery q = c.run(
-                QStringLiteral("SELECT COUNT(*), COALESCE(MAX(data), 0) FROM pubblicazioni"));
-            if (q.next()) {
-                s.conteggio = q.value(0).toInt();
-                s.ultima = q.value(1).toLongLong();
-            }
-            return s;
-        },
-        true);
+    return guarded<Aggiornamento::AggiornamentoException>(scope(), [&](Connection &c) {
+        StatoPubblicazioni s;
+        QSqlQuery q
+            = c.run(QStringLiteral("SELECT COUNT(*), COALESCE(MAX(data), 0) FROM pubblicazioni"));
+        if (q.next()) {
+            s.conteggio = q.value(0).toInt();
+            s.ultima = q.value(1).toLongLong();
+        }
+        return s;
+    });
 }
 
 } // namespace vendra2

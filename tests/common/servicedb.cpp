@@ -15,6 +15,7 @@ namespace v2test
 
 TempServiceDb::TempServiceDb()
 {
+    v2db::setPasswordHashIterationsForTests(1000);
     m_backend = qEnvironmentVariable("V2_TEST_BACKEND", QStringLiteral("sqlite")).toLower();
     if (m_backend == QLatin1String("postgresql")) {
         m_adminEndpoint = qgetenv("V2_TEST_PG_ENDPOINT");

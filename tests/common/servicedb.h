@@ -10,6 +10,11 @@
 // The schema and the default operator ("admin" / "admin", enabled, every
 // authorization) appear on first use of the endpoint.
 //
+// Password hashing is slow on purpose; the constructor lowers the cost of
+// new hashes in this test process to 1000 rounds through
+// v2db::setPasswordHashIterationsForTests (a test of the hashing itself
+// restores the default with setPasswordHashIterationsForTests(0)).
+//
 // Link the test with v2services.
 
 #include <QByteArray>

@@ -105,6 +105,13 @@ private slots:
         V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
         V2_EXPECT_THROW(
             Ordine::OrdineException, Ordine().listaEtichetteStatiOrdine(), v2db::code::Auth);
+        V2_EXPECT_THROW(Aggiornamento::AggiornamentoException,
+            vendra2::registraAggiornamento(
+                { vendra2__IdComponenteType__ADMIN, 9, 0, 0, "http://x/falso" }),
+            v2db::code::Auth);
+        V2_EXPECT_THROW(
+            Aggiornamento::AggiornamentoException, vendra2::statoPubblicazioni(), v2db::code::Auth);
+        QCOMPARE(Aggiornamento().ottieniAggiornamento(vendra2__IdComponenteType__ADMIN).major, 2);
     }
 
     void endpointProblemsAreReported()
@@ -179,6 +186,18 @@ private slots:
         QCOMPARE(own(Ordine().listaSQL(0, 0, "numero NOT IN (5, 6) AND stato = '2'", "")).size(),
             size_t(1));
         QCOMPARE(own(Ordine().listaSQL(0, 0, "stato = 'due'", "")).size(), size_t(0));
+
+        // Nesting is bounded: NOT and parentheses together.
+        auto nested = [](int nots, int parens) {
+            return QString("NOT ").repeated(nots) + QString("(").repeated(parens) + "stato = 2"
+                + QString(")").repeated(parens);
+        };
+        QCOMPARE(own(Ordine().listaSQL(0, 0, nested(32, 31).toStdString(), "")).size(), size_t(1));
+        for (const QString &deep : { nested(65, 0), nested(33, 32), nested(0, 65),
+                 nested(200000, 0), nested(0, 200000) }) {
+            V2_EXPECT_THROW(Ordine::OrdineException,
+                own(Ordine().listaSQL(0, 0, deep.toStdString(), "")), v2db::code::Condition);
+        }
 
         const v2db::SqlPart p = v2db::translateCondition("nome = 'Mario' AND cognome = 'D''Angelo'",
             v2db::operatoriTable(), v2db::Dialect::Sqlite, "t.");
@@ -266,6 +285,73 @@ private slots:
         const auto stato = vendra2::statoPubblicazioni();
         QCOMPARE(stato.conteggio, 2);
         QVERIFY(stato.ultima > 0);
+    }
+
+    void droppedServerConnectionIsReopened()
+    {
+        if (db->backend() != QLatin1String("postgresql"))
+            QSKIP("an embedded SQLite file has no server connection to lose");
+        // The server ends this thread's pooled connection (restart, network
+        // drop); the next calls, reads and writes, must reconnect by themselves.
+        auto dropPooledConnection = [this] {
+            const qint64 pid = scalar(*db, "SELECT pg_backend_pid()").toLongLong();
+            bool ended = false;
+            std::unique_ptr<QThread> other(QThread::create([&] {
+                v2db::Connection c(db->endpoint().toStdString());
+                QSqlQuery q = c.run("SELECT pg_terminate_backend(?, 10000)", { pid });
+                ended = q.next() && q.value(0).toBool();
+            }));
+            other->start();
+            other->wait();
+            return ended;
+        };
+        Carta carta;
+        carta.nome = "Lucida";
+        QVERIFY(carta.inserisci());
+
+        QVERIFY(dropPooledConnection());
+        QCOMPARE(own(Carta().lista({})).size(), size_t(1));
+        QVERIFY(dropPooledConnection());
+        Carta second;
+        second.nome = "Opaca";
+        QVERIFY(second.inserisci());
+        QCOMPARE(own(Carta().lista({})).size(), size_t(2)); // stored once
+        QVERIFY(dropPooledConnection());
+        Ordine().listaEtichetteStatiOrdine(); // another library, same pool
+        QVERIFY(dropPooledConnection());
+        QVERIFY(Impostazione().settaImpostazioni({ { "FTPHOST", "ftp.lab.it" } }));
+        QCOMPARE(Impostazione().listaImpostazioni().at("FTPHOST"), std::string("ftp.lab.it"));
+    }
+
+    void newConnectionDoesNotWaitForWriters()
+    {
+        if (db->backend() != QLatin1String("sqlite"))
+            QSKIP("PostgreSQL writers never hold up a new connection");
+        QVERIFY(own(Carta().lista({})).empty()); // the schema exists from here on
+        v2db::closeConnections(db->endpoint());
+        // Another program is in the middle of a write transaction: a new
+        // connection only reads the schema version and gets going.
+        const QString file = QString::fromUtf8(db->endpoint().mid(int(qstrlen("sqlite:"))));
+        {
+            QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+            writer.setDatabaseName(file);
+            QVERIFY(writer.open());
+            QSqlQuery q(writer);
+            QVERIFY(q.exec("BEGIN IMMEDIATE"));
+            QVERIFY(q.exec("INSERT INTO carte (codice_carta, nome) VALUES ('X', 'In corso')"));
+            size_t seen = 99;
+            QString error;
+            try {
+                seen = own(Carta().lista({})).size();
+            } catch (const Vendra2Exception &e) {
+                error = QString::fromStdString(e.getMessage());
+            }
+            QVERIFY(q.exec("ROLLBACK"));
+            writer.close();
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QCOMPARE(seen, size_t(0)); // the other transaction is not visible
+        }
+        QSqlDatabase::removeDatabase("writer");
     }
 
     void guiAndWorkerThreadAtOnce()

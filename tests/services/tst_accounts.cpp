@@ -1,6 +1,7 @@
 // Customers and operators on a real service database.
 
 #include "anagrafica.h"
+#include "db/admin.h"
 #include "servicetest.h"
 
 #include <QThread>
@@ -284,6 +285,59 @@ private slots:
         auto loaded = own(Operatore().listaSQL(0, 1, "username = 'bruno'", ""));
         QVERIFY(loaded[0]->modifica());
         QVERIFY(!own(Operatore().lista({})).empty());
+    }
+
+    void passwordHashPolicy()
+    {
+        v2db::setPasswordHashIterationsForTests(0); // the real cost here
+        Operatore bruno = sampleOperatore("bruno", "");
+        QVERIFY(bruno.inserisci());
+        QVERIFY(QString::fromStdString(bruno.password).startsWith("pbkdf2$100000$"));
+
+        // Hashes stored with an older cost still verify with their own count
+        // (PBKDF2-HMAC-SHA256 "password" / "salt" / 4096 rounds).
+        const QString older = "pbkdf2$4096$c2FsdA==$xeR41ZKIyEGqUw22hFxMjZYok6ABzk4RpJY4c6qYE0o=";
+        scalar(*db, "UPDATE operatori SET password = ? WHERE username = 'bruno'", { older });
+        db->applyToLibraries("bruno", "password");
+        QCOMPARE(own(Operatore().lista({ { "username", "bruno" } })).size(), size_t(1));
+        db->applyToLibraries("bruno", "pw-bruno");
+        V2_EXPECT_THROW(Operatore::OperatoreException, Operatore().lista({}), v2db::code::Auth);
+
+        // A hash-looking text is a password like any other unless it is the
+        // record's own stored hash: nobody can copy in a hash they know.
+        db->applyToLibraries();
+        const std::string adminHash
+            = scalar(*db, "SELECT password FROM operatori WHERE username = 'admin'")
+                  .toString()
+                  .toStdString();
+        Operatore copy = sampleOperatore("copia", "");
+        copy.password = adminHash;
+        QVERIFY(copy.inserisci());
+        QVERIFY(copy.password != adminHash);
+        auto loaded = own(Operatore().listaSQL(0, 1, "username = 'bruno'", ""));
+        QCOMPARE(QString::fromStdString(loaded[0]->password), older);
+        loaded[0]->password = adminHash;
+        QVERIFY(loaded[0]->modifica());
+        QVERIFY(loaded[0]->password != adminHash);
+        for (const char *user : { "copia", "bruno" }) {
+            db->applyToLibraries(user, "admin");
+            V2_EXPECT_THROW(Operatore::OperatoreException, Operatore().lista({}), v2db::code::Auth);
+            db->applyToLibraries(user, adminHash);
+            QVERIFY(!own(Operatore().lista({})).empty());
+        }
+
+        // Unknown names and accounts without a password cost one derivation
+        // too, like a wrong password does: timing tells no name apart.
+        db->applyToLibraries();
+        Operatore nopw = sampleOperatore("senzapw", "");
+        nopw.password.clear();
+        QVERIFY(nopw.inserisci());
+        for (const char *user : { "nessuno", "senzapw", "bruno" }) {
+            db->applyToLibraries(user, "sbagliata");
+            const quint64 before = v2db::passwordDerivations();
+            V2_EXPECT_THROW(Operatore::OperatoreException, Operatore().lista({}), v2db::code::Auth);
+            QCOMPARE(v2db::passwordDerivations() - before, quint64(1));
+        }
     }
 
     void lastEnabledOperatorIsKept()

@@ -281,6 +281,91 @@ private slots:
         QCOMPARE(own(Ordine().listaSQL(0, 0, "stato = 3", "")).size(), size_t(1));
     }
 
+    void printUsedByOrdersCannotBeDeleted()
+    {
+        auto o = makeOrder(Ordini::RICEVUTO, at("2024-03-10"));
+        QVERIFY(o->inserisci());
+        Stampa unused = stampa;
+        unused.codice_stampa = "OPA - 10x15";
+        unused.nome = "Opaca - 10 x 15";
+        QVERIFY(unused.inserisci());
+
+        // The lines would lose print code, paper and format: archive instead.
+        try {
+            stampa.cancella();
+            QFAIL("a print used by an order was deleted");
+        } catch (const Stampa::StampaException &e) {
+            QCOMPARE(QString::fromStdString(e.getCode()), QString(v2db::code::Invalid));
+            QVERIFY2(QString::fromStdString(e.getMessage()).contains("archiviar"),
+                e.getMessage().c_str());
+        }
+        V2_EXPECT_THROW(Stampa::StampaException, Stampa().cancellaStampe({ &unused, &stampa }),
+            v2db::code::Invalid);
+        QCOMPARE(own(Stampa().listaSQL(0, 0, "", "")).size(), size_t(2)); // all or nothing
+        Ordine loaded;
+        QVERIFY(loaded.init(o->Getguid()));
+        const auto *line = dynamic_cast<OrdineRigaStampa *>(loaded.righe[0]);
+        QVERIFY(line);
+        QCOMPARE(line->stampa.codice_stampa, stampa.codice_stampa);
+        QCOMPARE(line->stampa.carta.nome, std::string("Lucida"));
+
+        stampa.archiviato = true;
+        QVERIFY(stampa.modifica());
+        QVERIFY(Stampa().cancellaStampe({ &unused }));
+        QVERIFY(o->cancella());
+        QVERIFY(stampa.cancella());
+    }
+
+    void likeMatchesTextLiterallyAndIgnoresCase()
+    {
+        // Windows paths carry backslashes; names carry accented capitals.
+        Reparto r;
+        r.nome = "Grande formato";
+        r.percorso = "C:\\Foto\\Grande";
+        QVERIFY(r.inserisci());
+        QCOMPARE(own(Reparto().lista({ { "percorso", "%C:\\Foto%" } })).size(), size_t(1));
+        QCOMPARE(own(Reparto().lista({ { "percorso", "%c:\\foto\\grande" } })).size(), size_t(1));
+        QCOMPARE(own(Reparto().lista({ { "percorso", "%C:\\Fo_o%" } })).size(), size_t(1));
+        QCOMPARE(own(Reparto().lista({ { "percorso", "%C:Foto%" } })).size(), size_t(0));
+
+        Utente u;
+        u.username = "ÉLITE\\studio";
+        u.nome = "NICOLÒ";
+        u.cognome = "Šimić";
+        u.ragione_sociale = "FOTO CITTÀ";
+        u.citta = "CITTÀ DI CASTELLO";
+        QVERIFY(u.inserisci());
+        auto found = own(Utente().listaSQL(0, 0, "citta LIKE '%città%'", ""));
+        QCOMPARE(found.size(), size_t(1));
+        QCOMPARE(found[0]->citta, u.citta);
+        QCOMPARE(
+            own(Utente().listaSQL(0, 0, "citta LIKE 'citt_ di castello'", "")).size(), size_t(1));
+        // Without wildcards the whole text must match.
+        QCOMPARE(own(Utente().listaSQL(0, 0, "citta LIKE 'città'", "")).size(), size_t(0));
+        QCOMPARE(own(Utente().listaSQL(0, 0, "citta NOT LIKE '%CITTà%'", "")).size(), size_t(1));
+        QCOMPARE(
+            own(Utente().listaSQL(0, 0, "nome LIKE 'nicolò' AND cognome LIKE 'šimić'", "")).size(),
+            size_t(1));
+        QCOMPARE(own(Utente().listaSQL(0, 0, "username LIKE '%e\\s%'", "")).size(), size_t(1));
+        QCOMPARE(own(Utente().listaSQL(0, 0, "username LIKE '%es%'", "")).size(), size_t(0));
+
+        auto o = makeOrder(Ordini::RICEVUTO, at("2024-03-10"), 77);
+        delete o->utente;
+        o->utente = new Utente(u);
+        QVERIFY(o->inserisci());
+        const std::vector<int> all { -1 };
+        Ordine q;
+        auto headers = own(q.listaIntestazioni("élite\\", "", 0, 0, "", "", all, 0, 0, ""));
+        QCOMPARE(headers.size(), size_t(1));
+        QCOMPARE(headers[0]->numero, 77);
+        QCOMPARE(own(q.listaIntestazioni("", "foto città", 0, 0, "", "", all, 0, 0, "")).size(),
+            size_t(1));
+        QCOMPARE(own(q.listaIntestazioni("", "šimić nicolò", 0, 0, "", "", all, 0, 0, "")).size(),
+            size_t(1));
+        QCOMPARE(own(q.listaIntestazioni("élite", "cittá", 0, 0, "", "", all, 0, 0, "")).size(),
+            size_t(0));
+    }
+
     void headerSearchFilters()
     {
         Utente other;

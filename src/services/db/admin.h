@@ -25,6 +25,12 @@ void dropPostgresDatabase(const QByteArray &adminEndpoint, const QString &name);
 // `adminEndpoint` with its database part replaced by `name`.
 QByteArray withDatabase(const QByteArray &adminEndpoint, const QString &name);
 
+// Test hook: the PBKDF2 iteration count this process gives new password
+// hashes (and the stand-in derivation for unknown user names); 0 restores
+// the default, 100000. Only test fixtures lower it, to keep test suites
+// fast; a stored hash always verifies with the count written in it.
+void setPasswordHashIterationsForTests(int iterations);
+
 } // namespace v2db
 
 namespace vendra2
@@ -32,7 +38,8 @@ namespace vendra2
 
 // Records a new program release for a component, on the database that
 // vendra2::WsEndpoint names; the newest record is what
-// Aggiornamento::ottieniAggiornamento returns. Throws
+// Aggiornamento::ottieniAggiornamento returns. Needs vendra2::WsOperatorAuth
+// and a valid operator, like statoPubblicazioni. Throws
 // Aggiornamento::AggiornamentoException.
 void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item);
 

@@ -16,9 +16,12 @@ const Column *TableDef::find(const QString &name) const
 
 QString likeSql(const QString &columnExpr, Dialect dialect)
 {
-    // Numbers match as their decimal text; letters ignore case.
+    // Numbers match as their decimal text; letters ignore case. Only % and _
+    // are special: a backslash (Windows paths) is a plain character, as on
+    // SQLite, whose LIKE has no escape character and is made Unicode
+    // case-blind on each connection.
     if (dialect == Dialect::Postgres)
-        return QStringLiteral("CAST(%1 AS TEXT) ILIKE ?").arg(columnExpr);
+        return QStringLiteral("CAST(%1 AS TEXT) ILIKE ? ESCAPE ''").arg(columnExpr);
     return QStringLiteral("CAST(%1 AS TEXT) LIKE ?").arg(columnExpr);
 }
 
@@ -206,15 +209,25 @@ private:
         return s;
     }
 
+    // NOT and parentheses recurse: their nesting is bounded so that no
+    // input can exhaust the stack.
+    void enter()
+    {
+        if (++m_depth > MaxDepth)
+            refuse(QStringLiteral("troppi NOT o parentesi annidati (al massimo %1)").arg(MaxDepth));
+    }
+
     QString notExpr()
     {
         if (isKeyword(peek(), "NOT")) {
+            enter();
             take();
-            return QStringLiteral("NOT ") + notExpr();
+            QString inner = notExpr();
+            --m_depth;
+            return QStringLiteral("NOT ") + inner;
         }
         if (peek().kind == Token::LParen) {
-            if (++m_depth > 64)
-                refuse(QStringLiteral("troppe parentesi annidate"));
+            enter();
             take();
             QString inner = orExpr();
             if (peek().kind != Token::RParen)
@@ -348,6 +361,7 @@ private:
     QVariantList m_values;
     int m_i = 0;
     int m_depth = 0;
+    static constexpr int MaxDepth = 64;
 };
 
 } // namespace

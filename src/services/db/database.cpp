@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "admin.h"
+#include "sqlitelike.h"
 
 #include <QAtomicInteger>
 #include <QCryptographicHash>
@@ -159,6 +160,11 @@ QString openConnection(const QByteArray &endpoint, const EndpointInfo &info)
                 && q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
             if (!ok)
                 error = driverText(q.lastError());
+            if (ok && !installUnicodeLike(db)) {
+                static QAtomicInt warned = 0;
+                if (warned.testAndSetRelaxed(0, 1))
+                    qWarning("v2services: SQLite LIKE ignores case for ASCII letters only");
+            }
         }
     }
     if (!ok) {
@@ -175,8 +181,9 @@ QString openConnection(const QByteArray &endpoint, const EndpointInfo &info)
 // --- Connection ----------------------------------------------------------------
 
 Connection::Connection(const std::string &endpoint)
+    : m_endpoint(QByteArray::fromStdString(endpoint))
 {
-    const QByteArray ep = QByteArray::fromStdString(endpoint);
+    const QByteArray &ep = m_endpoint;
     const EndpointInfo info = parseEndpoint(ep);
     m_dialect = info.dialect;
     ThreadConnections &local = localConnections();
@@ -206,6 +213,15 @@ QSqlDatabase Connection::database() const
 
 QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
 {
+    // Whether the server may have stored something should the link break
+    // now: a COMMIT, or a write outside a transaction.
+    const QString head = sql.trimmed().left(8).toUpper();
+    if (head.startsWith(QLatin1String("COMMIT")))
+        m_mayHaveWritten = true;
+    else if (!m_inTransaction && !head.startsWith(QLatin1String("SELECT"))
+        && !head.startsWith(QLatin1String("BEGIN")) && !head.startsWith(QLatin1String("ROLLBACK")))
+        m_mayHaveWritten = true;
+
     QSqlQuery q(database());
     q.setForwardOnly(true);
     bool ok = false;
@@ -222,6 +238,7 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
         }
     }
     if (!ok) {
+        m_statementFailed = true;
         const QSqlError err = q.lastError();
         if (err.type() == QSqlError::ConnectionError) {
             // Reopen on the next call rather than reuse a broken link.
@@ -243,17 +260,41 @@ qint64 Connection::insertReturningId(const QString &sql, const QVariantList &val
 void Connection::begin()
 {
     run(m_dialect == Dialect::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    m_inTransaction = true;
 }
 
 void Connection::commit()
 {
+    m_inTransaction = false;
     run(QStringLiteral("COMMIT"));
 }
 
 void Connection::rollback()
 {
+    m_inTransaction = false;
     QSqlQuery q(database());
     q.exec(QStringLiteral("ROLLBACK"));
+}
+
+bool Connection::dropIfBroken()
+{
+    if (!m_statementFailed || m_dialect != Dialect::Postgres)
+        return false;
+    QSqlDatabase db = database();
+    if (db.isOpen()) {
+        // A statement may fail for its own reasons: the link is lost only
+        // when the cheapest one fails too.
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("SELECT 1")))
+            return false;
+    }
+    db = QSqlDatabase();
+    ThreadConnections &local = localConnections();
+    const auto it = local.byEndpoint.find(m_endpoint);
+    if (it != local.byEndpoint.end() && *it == m_name)
+        local.byEndpoint.erase(it);
+    ThreadConnections::removeConnection(m_name);
+    return !m_mayHaveWritten;
 }
 
 Transaction::~Transaction()
@@ -351,8 +392,35 @@ const char *const SchemaV1[] = {
     "CREATE TABLE contatori (nome TEXT PRIMARY KEY, valore BIGINT NOT NULL DEFAULT 0)",
 };
 
+// The schema version, read without any lock; 0 when there is no schema yet.
+int currentSchemaVersion(Connection &c)
+{
+    QSqlQuery q(c.database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT MAX(versione) FROM schema_version")) || !q.next())
+        return 0;
+    return q.value(0).toInt();
+}
+
+void checkSupported(int version)
+{
+    if (version > SchemaVersion)
+        fail(code::Database,
+            QStringLiteral("Il database del servizio è di una versione più "
+                           "recente (%1) di quella supportata (%2).")
+                .arg(version)
+                .arg(SchemaVersion));
+}
+
 void ensureSchema(Connection &c)
 {
+    // Usually the schema is there: a plain read then, so that a new
+    // connection never waits for (or holds up) the writers.
+    const int seen = currentSchemaVersion(c);
+    checkSupported(seen);
+    if (seen == SchemaVersion)
+        return;
+
     Transaction t(c);
     if (c.dialect() == Dialect::Postgres)
         c.run(QStringLiteral("SELECT pg_advisory_xact_lock(7207202)"));
@@ -360,12 +428,7 @@ void ensureSchema(Connection &c)
     QSqlQuery q = c.run(QStringLiteral("SELECT MAX(versione) FROM schema_version"));
     const int version = q.next() ? q.value(0).toInt() : 0;
     q.finish();
-    if (version > SchemaVersion)
-        fail(code::Database,
-            QStringLiteral("Il database del servizio è di una versione più "
-                           "recente (%1) di quella supportata (%2).")
-                .arg(version)
-                .arg(SchemaVersion));
+    checkSupported(version);
     if (version == SchemaVersion) {
         t.commit();
         return;
@@ -420,8 +483,12 @@ void authenticate(Connection &c, const Scope &s)
     QSqlQuery q
         = c.run(QStringLiteral("SELECT password, stato_account FROM operatori WHERE username = ?"),
             { qs(s.username) });
-    if (!q.next())
+    if (!q.next()) {
+        // Pay for one hash all the same: the answer's timing must not tell
+        // which user names exist.
+        verifyPassword(QString::fromStdString(s.password), QString());
         fail(code::Auth, badCredentials);
+    }
     const QString stored = q.value(0).toString();
     const int state = q.value(1).toInt();
     q.finish();
@@ -447,18 +514,16 @@ void authenticate(Connection &c, const Scope &s)
 
 } // namespace
 
-Connection openForCall(const Scope &scope, bool anonymousAllowed)
+void authorizeCall(Connection &c, const Scope &scope, bool anonymousAllowed)
 {
-    Connection c(scope.endpoint);
     if (!scope.operatorAuth) {
         if (!anonymousAllowed)
             fail(code::Auth,
                 QStringLiteral("Accesso negato: l'operazione richiede "
                                "l'autenticazione di un operatore."));
-        return c;
+        return;
     }
     authenticate(c, scope);
-    return c;
 }
 
 // --- passwords -----------------------------------------------------------------
@@ -466,10 +531,21 @@ Connection openForCall(const Scope &scope, bool anonymousAllowed)
 namespace
 {
 
-constexpr int Pbkdf2Iterations = 20000;
+// New hashes; older ones keep the count written in them.
+constexpr int Pbkdf2Iterations = 100000;
+QAtomicInt iterationsOverride = 0; // see setPasswordHashIterationsForTests
+
+int newHashIterations()
+{
+    const int n = iterationsOverride.loadRelaxed();
+    return n > 0 ? n : Pbkdf2Iterations;
+}
+
+QAtomicInteger<quint64> derivationCounter;
 
 QByteArray pbkdf2Sha256(const QByteArray &password, const QByteArray &salt, int iterations)
 {
+    derivationCounter.fetchAndAddRelaxed(1);
     // HMAC keyed once: the inner and outer pads are hashed per round.
     QByteArray key = password;
     if (key.size() > 64)
@@ -514,10 +590,21 @@ QString hashPassword(const QString &password)
 {
     QByteArray salt(16, '\0');
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(salt.data()), 4);
-    const QByteArray dk = pbkdf2Sha256(password.toUtf8(), salt, Pbkdf2Iterations);
+    const int iterations = newHashIterations();
+    const QByteArray dk = pbkdf2Sha256(password.toUtf8(), salt, iterations);
     return QStringLiteral("pbkdf2$%1$%2$%3")
-        .arg(Pbkdf2Iterations)
+        .arg(iterations)
         .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(dk.toBase64()));
+}
+
+void setPasswordHashIterationsForTests(int iterations)
+{
+    iterationsOverride.storeRelaxed(qMax(0, iterations));
+}
+
+quint64 passwordDerivations()
+{
+    return derivationCounter.loadRelaxed();
 }
 
 bool isPasswordHash(const QString &text)
@@ -525,14 +612,27 @@ bool isPasswordHash(const QString &text)
     return hashPattern().match(text).hasMatch();
 }
 
+namespace
+{
+
+// Stands in for a missing or unusable stored hash, at today's cost.
+bool dummyVerify(const QString &password)
+{
+    static const QByteArray salt = QByteArray(16, '\x5a');
+    pbkdf2Sha256(password.toUtf8(), salt, newHashIterations());
+    return false;
+}
+
+} // namespace
+
 bool verifyPassword(const QString &password, const QString &stored)
 {
     const QRegularExpressionMatch m = hashPattern().match(stored);
     if (!m.hasMatch())
-        return false;
+        return dummyVerify(password);
     const int iterations = m.captured(1).toInt();
     if (iterations < 1)
-        return false;
+        return dummyVerify(password);
     const QByteArray salt = QByteArray::fromBase64(m.captured(2).toLatin1());
     const QByteArray expected = QByteArray::fromBase64(m.captured(3).toLatin1());
     const QByteArray actual = pbkdf2Sha256(password.toUtf8(), salt, iterations);
@@ -545,13 +645,13 @@ bool verifyPassword(const QString &password, const QString &stored)
     return diff == 0;
 }
 
-QString passwordToStore(const std::string &field)
+QString passwordToStore(const std::string &field, const QString &stored)
 {
     const QString text = QString::fromStdString(field);
     if (text.isEmpty())
         return QStringLiteral("");
-    if (isPasswordHash(text))
-        return text;
+    if (!stored.isEmpty() && text == stored)
+        return stored;
     return hashPassword(text);
 }
 

@@ -65,9 +65,21 @@ public:
     void commit();
     void rollback();
 
+    // After a failed call: when a statement failed because the server
+    // connection is gone (server restart, network drop, backend ended), the
+    // pooled connection is dropped so that the next use opens a new one.
+    // True when that happened and the call may run again on a new
+    // connection: nothing it did can have been stored (only reads, or writes
+    // inside a transaction that never reached COMMIT).
+    bool dropIfBroken();
+
 private:
     QString m_name;
+    QByteArray m_endpoint;
     Dialect m_dialect = Dialect::Sqlite;
+    bool m_inTransaction = false;
+    bool m_statementFailed = false;
+    bool m_mayHaveWritten = false;
 };
 
 // Rolls back unless committed.
@@ -89,19 +101,31 @@ private:
     bool m_open = true;
 };
 
-// Opens the connection for a library call and checks the operator's
-// credentials (unless `anonymousAllowed`).
-Connection openForCall(const Scope &scope, bool anonymousAllowed = false);
+// Checks the operator's credentials of a library call on its connection
+// (with `anonymousAllowed`, a call without operator authentication passes).
+void authorizeCall(Connection &c, const Scope &scope, bool anonymousAllowed = false);
 
 // Runs `f(connection)` for a library call; any failure leaves as the
-// library class's exception E with the same code and message.
+// library class's exception E with the same code and message. A call that
+// met a lost server connection runs once more on a new one when nothing it
+// did can have been stored; otherwise it fails and the next call reconnects.
+// `f` must therefore leave its captured state as it found it until its last
+// statement has run.
 template <class E, class F>
 auto guarded(const Scope &scope, F &&f, bool anonymousAllowed = false)
     -> decltype(f(std::declval<Connection &>()))
 {
     try {
-        Connection c = openForCall(scope, anonymousAllowed);
-        return f(c);
+        for (int attempt = 0;; ++attempt) {
+            Connection c(scope.endpoint);
+            try {
+                authorizeCall(c, scope, anonymousAllowed);
+                return f(c);
+            } catch (const Vendra2Exception &) {
+                if (!c.dropIfBroken() || attempt > 0)
+                    throw;
+            }
+        }
     } catch (const Vendra2Exception &e) {
         throw E(e);
     }
@@ -111,11 +135,17 @@ auto guarded(const Scope &scope, F &&f, bool anonymousAllowed = false)
 
 // "pbkdf2$<iterations>$<salt, Base64>$<PBKDF2-HMAC-SHA256, Base64>".
 QString hashPassword(const QString &password);
+// Checks `password` against a stored hash (with the hash's own iteration
+// count). A stored text that is no hash costs one derivation all the same.
 bool verifyPassword(const QString &password, const QString &stored);
 bool isPasswordHash(const QString &text);
-// What to store for the password field of a record: a stored hash is kept,
-// any other text is hashed, an empty text stays empty (no login possible).
-QString passwordToStore(const std::string &field);
+// Number of password derivations this process has run (diagnostics, tests).
+quint64 passwordDerivations();
+// What to store for the password field of a record whose stored value is
+// `stored` (empty for a new record): the field still carrying the stored
+// hash keeps it, an empty field stays empty (no login possible), any other
+// text is a new password and is hashed, even one that looks like a hash.
+QString passwordToStore(const std::string &field, const QString &stored = QString());
 
 // --- conditions ------------------------------------------------------------
 
