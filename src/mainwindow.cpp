@@ -8,13 +8,21 @@
 #include "anagrafica.h"
 #include "common/dialogfacade.h"
 #include "common/waitcursor.h"
+#include "downloaderrordialog.h"
+#include "ordinedownload.h"
+#include "ordinedownloadlistwidget.h"
+#include "ordinedownloadwidget.h"
+#include "ordini.h"
+#include "prodotti.h"
 #include "settings/appsettings.h"
 #include "vendra2impostazioni.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QSettings>
@@ -22,6 +30,7 @@
 #include <QTextStream>
 #include <QTime>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 namespace
@@ -65,6 +74,33 @@ MainWindow::MainWindow(QWidget *parent)
     QTimer::singleShot(Vendra2Startup::deferredStartupDelayMs, Qt::PreciseTimer, this,
         &MainWindow::deferredStartup);
 
+    connect(ui->OrdineDownloadList, &OrdineDownloadListWidget::orderMoved, this,
+        &MainWindow::on_ordine_download_moved);
+
+    m_ordineDownload = new OrdineDownload(this);
+    connect(
+        m_ordineDownload, &OrdineDownload::queueChanged, this, &MainWindow::updateDownloadQueue);
+    connect(m_ordineDownload, &OrdineDownload::errorOccurred, this, &MainWindow::on_DownloadError);
+    connect(m_ordineDownload, &OrdineDownload::fileTerminated, this,
+        &MainWindow::on_DownloadFileTerminated);
+    connect(m_ordineDownload, &OrdineDownload::orderTerminated, this,
+        &MainWindow::on_DownloadOrderTerminated);
+    connect(m_ordineDownload, &OrdineDownload::CurrentOrderGlobalFileProgress, this,
+        &MainWindow::on_DownloadOrderProgress);
+    connect(m_ordineDownload, &OrdineDownload::currentProcessingOrderChanged, this,
+        &MainWindow::on_DownloadCurrentProcessingOrdineChanged);
+    connect(m_ordineDownload, &OrdineDownload::stopProcessingQueue, this,
+        &MainWindow::on_DownloadStopProcessing);
+    connect(m_ordineDownload, &OrdineDownload::startProcessingQueue, this,
+        &MainWindow::on_DownloadStartProcessing);
+
+    // The running download shows in the status bar; it is a display, not a switch.
+    auto *inCorso = new QToolButton(this);
+    inCorso->setDefaultAction(ui->actionDownload_in_corso);
+    inCorso->setAutoRaise(true);
+    inCorso->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui->statusbar->addPermanentWidget(inCorso);
+
     applyServiceAccessOrdini();
 
     const QString appName = QCoreApplication::applicationName();
@@ -83,6 +119,9 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The engine's last signals (its workers are being stopped) must not reach
+    // the half-destroyed window either.
+    m_ordineDownload->disconnect(this);
     // Children go after this body has run: their last signals must not reach
     // the half-destroyed window; closed sub-windows awaiting deletion included.
     const QList<QMdiSubWindow *> windows = ui->mdiArea->findChildren<QMdiSubWindow *>();
@@ -337,6 +376,238 @@ void MainWindow::slotTrayClosed()
 {
     if (isHidden())
         show();
+}
+
+// --- order reception ----------------------------------------------------------
+
+bool MainWindow::isRicezioneAttiva() const
+{
+    return ui->actionAbilita_ricezione_ordini->isChecked();
+}
+
+namespace
+{
+// An empty path would name the current folder, which always exists.
+bool cartellaEsiste(const QString &percorso)
+{
+    return !percorso.trimmed().isEmpty() && QFileInfo(percorso).isDir();
+}
+} // namespace
+
+bool MainWindow::controllaCartelleRicezione()
+{
+    WaitCursor wait;
+    try {
+        applyServiceAccessProdotti();
+        Reparto reparto;
+        std::vector<std::unique_ptr<Reparto>> reparti;
+        for (Reparto *r : reparto.lista({}))
+            reparti.emplace_back(r);
+        for (const auto &r : reparti) {
+            if (!cartellaEsiste(QString::fromStdString(r->percorso))) {
+                on_logEvent(Vendra2Commons::Error,
+                    tr("I percorsi di uno o più reparti non esistono sul computer in uso, si prega "
+                       "di correggere questi problemi e riprovare"));
+                return false;
+            }
+        }
+    } catch (const Reparto::RepartoException &e) {
+        const QString messaggio = QString::fromStdString(e.getMessage());
+        on_logEvent(Vendra2Commons::Error,
+            messaggio.isEmpty() ? tr("Impossibile ottenere la lista dei reparti in seguito ad un "
+                                     "errore sconosciuto")
+                                : messaggio);
+        return false;
+    } catch (...) {
+        on_logEvent(Vendra2Commons::Error,
+            tr("Impossibile ottenere la lista dei reparti in seguito ad un errore sconosciuto"));
+        return false;
+    }
+    if (!cartellaEsiste(appSettings().ordineRigaFileDownloadPath)) {
+        on_logEvent(Vendra2Commons::Error,
+            tr("Il percorso di salvataggio per gli articoli di tipo 'InvioFile' non esiste sul "
+               "computer locale, si prega di correggere il problema e riprovare"));
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::ricezioneAccesa()
+{
+    ui->actionAbilita_ricezione_ordini->setChecked(true);
+    ui->actionConnetti->setChecked(true);
+    ui->tbAttivaRicezioneOrdini->setChecked(true);
+    ui->tbAttivaRicezioneOrdini->setText(tr("Connesso"));
+    ui->tbAttivaRicezioneOrdini->setToolTip(tr("Disattiva ricezione ordini"));
+    applyServiceAccessOrdini();
+    m_ordineDownload->startDownload(false);
+}
+
+void MainWindow::ricezioneSpenta()
+{
+    ui->actionAbilita_ricezione_ordini->setChecked(false);
+    ui->actionConnetti->setChecked(false);
+    ui->tbAttivaRicezioneOrdini->setChecked(false);
+    ui->tbAttivaRicezioneOrdini->setText(tr("Connetti"));
+    ui->tbAttivaRicezioneOrdini->setToolTip(tr("Attiva ricezione ordini"));
+    m_ordineDownload->stopDownload(false, true);
+}
+
+void MainWindow::on_actionAbilita_ricezione_ordini_triggered()
+{
+    if (!ui->actionAbilita_ricezione_ordini->isChecked()) {
+        ricezioneSpenta();
+        return;
+    }
+    if (!controllaCartelleRicezione()) {
+        ricezioneSpenta();
+        DialogFacade::critical(this, tr("Rilevati uno o più errori"),
+            tr("Impossibile avviare la ricezione degli ordini.\r\nPer maggiori informazioni "
+               "consultare il registro eventi."));
+        return;
+    }
+    ricezioneAccesa();
+}
+
+void MainWindow::on_tbAttivaRicezioneOrdini_clicked()
+{
+    ui->actionAbilita_ricezione_ordini->toggle();
+    on_actionAbilita_ricezione_ordini_triggered();
+}
+
+void MainWindow::on_actionConnetti_triggered()
+{
+    ui->actionAbilita_ricezione_ordini->toggle();
+    on_actionAbilita_ricezione_ordini_triggered();
+}
+
+QString MainWindow::idTestaCoda() const
+{
+    const QList<Ordine *> coda = m_ordineDownload->queue();
+    return coda.isEmpty() ? QString() : QString::fromStdString(coda.first()->Getguid());
+}
+
+void MainWindow::updateDownloadQueue(int)
+{
+    for (Ordine *ordine : m_ordineDownload->queue())
+        ui->OrdineDownloadList->aggiungiOrdine(ordine);
+}
+
+void MainWindow::clearDownloadQueue()
+{
+    while (ui->OrdineDownloadList->count() > 0)
+        ui->OrdineDownloadList->rimuoviElemento(0);
+}
+
+void MainWindow::on_DownloadCurrentProcessingOrdineChanged(Ordine *ordine)
+{
+    if (ordine)
+        ui->OrdineDownloadList->on_ordine_started(QString::fromStdString(ordine->Getguid()));
+}
+
+void MainWindow::on_DownloadFileTerminated(int current, int total)
+{
+    const QString id = idTestaCoda();
+    if (!id.isEmpty())
+        ui->OrdineDownloadList->on_ordine_file_progress(id, current, total);
+}
+
+void MainWindow::on_DownloadOrderProgress(int done, int total)
+{
+    const QString id = idTestaCoda();
+    if (!id.isEmpty())
+        ui->OrdineDownloadList->on_ordine_total_progress(id, done, total);
+}
+
+void MainWindow::on_DownloadStartProcessing()
+{
+    ui->actionDownload_in_corso->setChecked(true);
+}
+
+void MainWindow::on_DownloadStopProcessing()
+{
+    ui->OrdineDownloadList->abortAll();
+    ui->actionDownload_in_corso->setChecked(false);
+}
+
+void MainWindow::on_DownloadOrderTerminated(Ordine *ordine, int)
+{
+    // The order is valid only during this call.
+    const QString id = QString::fromStdString(ordine->Getguid());
+    QCoreApplication::processEvents();
+    const int riga = ui->OrdineDownloadList->trovaOrdine(id);
+    if (riga >= 0)
+        ui->OrdineDownloadList->rimuoviElemento(riga);
+}
+
+void MainWindow::on_ordine_download_moved(int startIndex, int newIndex)
+{
+    m_ordineDownload->moveOrder(startIndex, newIndex);
+}
+
+void MainWindow::on_OrdineDownloadList_itemSelectionChanged()
+{
+    const bool selezione = !ui->OrdineDownloadList->selectedItems().isEmpty();
+    ui->DownloadQueueItemAbort->setEnabled(selezione);
+    // The order detail window is not part of the program yet.
+    ui->DownloadQueueItemDetails->setEnabled(false);
+}
+
+void MainWindow::on_DownloadQueueItemAbort_clicked()
+{
+    OrdineDownloadListWidget *lista = ui->OrdineDownloadList;
+    const OrdineDownloadWidget *selezionato = lista->widgetOrdine(lista->currentRow());
+    if (!selezionato)
+        return;
+    // Kept by id: the queue may change while the question is open.
+    const QString id = selezionato->idOrdine();
+    if (!DialogFacade::question(this, tr("Annulla Ordine"), tr("Annullare l'ordine selezionato?")))
+        return;
+
+    WaitCursor wait;
+    QCoreApplication::processEvents();
+    const int riga = lista->trovaOrdine(id);
+    if (riga < 0)
+        return; // downloaded meanwhile: nothing left to cancel
+    const bool attiva = isRicezioneAttiva();
+    m_ordineDownload->stopDownload(true, true);
+    try {
+        // A separate object: a stopped worker may still be finishing with the queued one.
+        applyServiceAccessOrdini();
+        Ordine ordine;
+        ordine.guid = id.toStdString();
+        ordine.impostaStato(Ordini::ANNULLATO);
+    } catch (...) {
+    }
+    m_ordineDownload->removeOrder(id);
+    lista->rimuoviElemento(lista->trovaOrdine(id));
+    // With reception off the cancel must not start downloading.
+    if (attiva) {
+        m_ordineDownload->loadQueue();
+        m_ordineDownload->startDownload(true);
+    }
+}
+
+void MainWindow::on_DownloadError(QString message)
+{
+    const OrdineDownloadWidget *primo = ui->OrdineDownloadList->widgetOrdine(0);
+    const QString testo = primo
+        ? tr("Errore in fase di download dell'ordine n° %1").arg(primo->numeroOrdine())
+        : tr("Errore in fase di download degli ordini");
+    on_logEvent(Vendra2Commons::Error, testo + QLatin1String("\r\n") + message);
+
+    DownloadErrorDialog dialog(this);
+    if (isRicezioneAttiva())
+        ricezioneSpenta();
+    // Queued: reception comes back after the dialog has gone.
+    connect(&dialog, &DownloadErrorDialog::autoclosed, this,
+        &MainWindow::on_tbAttivaRicezioneOrdini_clicked, Qt::QueuedConnection);
+    dialog.setMessage(tr("Il download degli ordini è stato sospeso a causa di uno o più errori:")
+        + QLatin1String("\r\n\r\n") + message + QLatin1String("\r\n\r\n")
+        + tr("Per maggiori informazioni consultare il registro eventi."));
+    dialog.setWindowTitle(tr("Errore durante la ricezione degli ordini"));
+    dialog.setAutoCloseTime(120);
+    dialog.exec();
 }
 
 // --- "?" menu -----------------------------------------------------------------

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class Ordine;
+class OrdineDownload;
 class QAction;
 class QCloseEvent;
 class QMenu;
@@ -56,6 +58,10 @@ public:
     // instead and `widget` is deleted.
     QMdiSubWindow *addSubWindow(QWidget *widget);
 
+    // The order download engine (owned by the window).
+    OrdineDownload *ordineDownload() const { return m_ordineDownload; }
+    bool isRicezioneAttiva() const;
+
 public slots:
     void updateMenuFinestre();
     void updateActions();
@@ -65,6 +71,23 @@ public slots:
     void on_logEvent(Vendra2Commons::LogType messageType, QString message);
     void slotTrayClosed();
     void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
+
+    // Download queue and reception switch.
+    void updateDownloadQueue(int queueSize);
+    void clearDownloadQueue();
+    void on_DownloadError(QString message);
+    void on_DownloadFileTerminated(int current, int total);
+    void on_DownloadOrderTerminated(Ordine *ordine, int total);
+    void on_DownloadOrderProgress(int done, int total);
+    void on_DownloadCurrentProcessingOrdineChanged(Ordine *ordine);
+    void on_DownloadStopProcessing();
+    void on_DownloadStartProcessing();
+    void on_ordine_download_moved(int startIndex, int newIndex);
+    void on_actionAbilita_ricezione_ordini_triggered();
+    void on_tbAttivaRicezioneOrdini_clicked();
+    void on_actionConnetti_triggered();
+    void on_DownloadQueueItemAbort_clicked();
+    void on_OrdineDownloadList_itemSelectionChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +106,12 @@ private:
     void deferredStartup();
     void activateSubWindow(QMdiSubWindow *window);
     QWidget *activeMdiChild() const;
+    // Every department folder and the folder for sent files exist here;
+    // otherwise logs why and returns false.
+    bool controllaCartelleRicezione();
+    void ricezioneAccesa();
+    void ricezioneSpenta();
+    QString idTestaCoda() const;
 
     std::unique_ptr<Ui::MainWindow> ui;
     QSignalMapper *windowMapper = nullptr;
@@ -95,4 +124,5 @@ private:
     QAction *separatorAct = nullptr;
     QMenu *trayIconMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
+    OrdineDownload *m_ordineDownload = nullptr;
 };

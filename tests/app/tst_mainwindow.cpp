@@ -102,15 +102,16 @@ private slots:
             "actionNuova_carta", "actionElenco_carte", "actionNuovo_formato",
             "actionElenco_formati", "actionNuovo_reparto", "actionElenco_reparti", "actionReparti",
             "actionNuova_stampa", "actionElenco_stampe", "actionGestione_ordini",
-            "actionGestione_ordini_toolbar", "actionAbilita_ricezione_ordini", "actionConnetti",
-            "actionImpostazioniToolbar", "actionInvioFileImpostazioni",
-            "actionOrdiniDaEvadereAvvia_stampa", "actionOrdiniDaEvadereAnteprima_di_stampa" };
+            "actionGestione_ordini_toolbar", "actionImpostazioniToolbar",
+            "actionInvioFileImpostazioni", "actionOrdiniDaEvadereAvvia_stampa",
+            "actionOrdiniDaEvadereAnteprima_di_stampa" };
         for (const char *name : disabled) {
             QVERIFY2(action(window, name), name);
             QVERIFY2(!action(window, name)->isEnabled(), name);
         }
         const char *enabled[] = { "actionPubblica_aggiornamento", "actionEsci",
-            "actionMinimizeToTrayToolbar", "actionInformazioni", "actionSIto_Web" };
+            "actionAbilita_ricezione_ordini", "actionConnetti", "actionMinimizeToTrayToolbar",
+            "actionInformazioni", "actionSIto_Web" };
         for (const char *name : enabled)
             QVERIFY2(action(window, name) && action(window, name)->isEnabled(), name);
         QVERIFY(action(window, "actionImposta_banner")->isVisible());

@@ -1,0 +1,451 @@
+#include "ordinedownload.h"
+
+#include "ordinedownloadthread.h"
+#include "ordini.h"
+
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
+
+#include <algorithm>
+
+namespace
+{
+
+Q_LOGGING_CATEGORY(lcCoda, "vendra2.coda")
+
+// Longest time the GUI thread waits for a stopped worker; a worker still
+// running after that is left to end on its own.
+constexpr int AttesaStopMs = 1000;
+constexpr int ControlloCongedatiMs = 100;
+
+QString idDi(const Ordine &o)
+{
+    return QString::fromStdString(o.Getguid());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// OrdineAsyncGetList
+
+OrdineAsyncGetList::OrdineAsyncGetList(QObject *parent)
+    : QThread(parent)
+{
+}
+
+OrdineAsyncGetList::~OrdineAsyncGetList()
+{
+    // A service call cannot be interrupted; it is short, so wait for it.
+    wait();
+    liberaRisultato();
+}
+
+void OrdineAsyncGetList::impostaParametri(
+    const QString &filtro, const QString &ordinamento, int primo, int quanti)
+{
+    m_filtro = filtro;
+    m_ordinamento = ordinamento;
+    m_primo = primo;
+    m_quanti = quanti;
+}
+
+std::vector<std::unique_ptr<Ordine>> OrdineAsyncGetList::prendiRisultato()
+{
+    std::vector<std::unique_ptr<Ordine>> r;
+    r.reserve(m_risultato.size());
+    for (Ordine *o : m_risultato)
+        r.emplace_back(o);
+    m_risultato.clear();
+    return r;
+}
+
+void OrdineAsyncGetList::liberaRisultato()
+{
+    for (Ordine *o : m_risultato)
+        delete o;
+    m_risultato.clear();
+}
+
+void OrdineAsyncGetList::run()
+{
+    liberaRisultato();
+    m_errorMessage.clear();
+    m_errorCode.clear();
+    bool ok = false;
+    try {
+        Ordine tmp;
+        m_risultato
+            = tmp.listaSQL(m_primo, m_quanti, m_filtro.toStdString(), m_ordinamento.toStdString());
+        ok = true;
+    } catch (const Ordine::OrdineException &e) {
+        m_errorMessage = QString::fromStdString(e.getMessage());
+        m_errorCode = QString::fromStdString(e.getCode());
+    } catch (...) {
+        m_errorMessage = QStringLiteral("Errore sconosciuto");
+        m_errorCode.clear();
+    }
+    if (ok)
+        emit getListOrdini_response();
+    else
+        emit getListOrdini_exception();
+}
+
+// ---------------------------------------------------------------------------
+// OrdineDownload
+
+OrdineDownload::OrdineDownload(QObject *parent)
+    : QObject(parent)
+    , m_congedoTimer(new QTimer(this))
+    , m_progressTimer(new QTimer(this))
+    , m_fetcher(new OrdineAsyncGetList(this))
+    , m_pollTimer(new QTimer(this))
+{
+    m_progressTimer->setInterval(IntervalloProgresso);
+    m_pollTimer->setInterval(IntervalloPoll);
+    m_congedoTimer->setInterval(ControlloCongedatiMs);
+
+    connect(m_pollTimer, &QTimer::timeout, this, &OrdineDownload::loadQueue);
+    connect(m_progressTimer, &QTimer::timeout, this, &OrdineDownload::emitProgress);
+    connect(m_congedoTimer, &QTimer::timeout, this, &OrdineDownload::pulisciCongedati);
+    connect(m_fetcher, &OrdineAsyncGetList::getListOrdini_response, this,
+        &OrdineDownload::on_asyncGetList_response);
+    connect(m_fetcher, &OrdineAsyncGetList::getListOrdini_exception, this,
+        &OrdineDownload::on_asyncGetList_exception);
+}
+
+OrdineDownload::~OrdineDownload()
+{
+    // Nobody listens any more; the views may already be gone.
+    blockSignals(true);
+    clearDownloads();
+    m_fetcher->wait();
+    for (Congedo &c : m_congedati)
+        c.thread->wait();
+    m_congedati.clear();
+}
+
+QList<Ordine *> OrdineDownload::queue() const
+{
+    QList<Ordine *> r;
+    r.reserve(int(m_queue.size()));
+    for (const auto &o : m_queue)
+        r << o.get();
+    return r;
+}
+
+QString OrdineDownload::filtroCoda() const
+{
+    QString filtro = QStringLiteral("stato IN (%1, %2)").arg(Ordini::PENDENTE).arg(Ordini::IN_CODA);
+    if (!m_queue.empty()) {
+        filtro += QStringLiteral(" AND id NOT IN ( ");
+        for (const auto &o : m_queue) {
+            // Quotes doubled so that an id can never end the literal early.
+            QString id = idDi(*o);
+            id.replace(QLatin1Char('\''), QLatin1String("''"));
+            filtro += QStringLiteral("'%1',").arg(id);
+        }
+        filtro.chop(1);
+        filtro += QStringLiteral(" ) ");
+    }
+    return filtro;
+}
+
+void OrdineDownload::loadQueue()
+{
+    // The running fetch keeps its parameters; its answer re-arms the poll.
+    if (m_fetchInCorso)
+        return;
+    // Its answer has been handled but the thread may still be returning
+    // from run(), and start() on a running thread would do nothing.
+    m_fetcher->wait();
+    m_fetcher->impostaParametri(filtroCoda(), QStringLiteral("data"), 0, OrdiniPerAggiornamento);
+    m_fetchInCorso = true;
+    m_fetcher->start();
+}
+
+void OrdineDownload::on_asyncGetList_response()
+{
+    m_fetchInCorso = false;
+    std::vector<std::unique_ptr<Ordine>> ordini = m_fetcher->prendiRisultato();
+    const bool vuoto = ordini.empty();
+    for (auto &o : ordini)
+        addOrder(o.release());
+
+    if (!vuoto && m_waitingForOrders) {
+        m_waitingForOrders = false;
+        startDownload(true);
+    }
+    if (m_pollingAbilitato)
+        m_pollTimer->start();
+}
+
+void OrdineDownload::on_asyncGetList_exception()
+{
+    m_fetchInCorso = false;
+    m_pollTimer->stop();
+    emit errorOccurred(tr("Impossibile ottenere la lista degli ordini da scaricare. ")
+        + QStringLiteral("\r\n") + m_fetcher->errorMessage());
+}
+
+bool OrdineDownload::addOrder(Ordine *ordine)
+{
+    std::shared_ptr<Ordine> nuovo(ordine);
+    if (!nuovo)
+        return false;
+    if (nuovo->stato != Ordini::PENDENTE && nuovo->stato != Ordini::IN_CODA)
+        return false;
+
+    const auto stessoId
+        = [&](const std::shared_ptr<Ordine> &o) { return o->Getguid() == nuovo->Getguid(); };
+    const auto ultimo = std::find_if(m_queue.rbegin(), m_queue.rend(), stessoId);
+    if (ultimo != m_queue.rend())
+        *ultimo = std::move(nuovo); // a worker on the old object keeps its own reference
+    else
+        m_queue.push_back(std::move(nuovo));
+    emit queueChanged(queueSize());
+    return true;
+}
+
+void OrdineDownload::startDownload(bool emitStart)
+{
+    if (m_processing)
+        return;
+    m_pollingAbilitato = true;
+    if (m_queue.empty()) {
+        m_processing = false;
+        m_waitingForOrders = true;
+        loadQueue();
+        return;
+    }
+    if (!m_pollTimer->isActive() && !m_fetchInCorso)
+        m_pollTimer->start();
+
+    m_processing = true;
+    m_ordineInLavoro = m_queue.front();
+    const quint64 gen = ++m_generazione;
+    m_worker = std::make_unique<OrdineDownloadThread>(m_ordineInLavoro.get());
+    OrdineDownloadThread *w = m_worker.get();
+
+    // Queued across threads; a signal of a worker released meanwhile is
+    // dropped by the generation check.
+    connect(w, &OrdineDownloadThread::errorOccurred, this, [this, gen](const QString &m) {
+        if (gen == m_generazione)
+            onErrorOccurred(m);
+    });
+    connect(w, &OrdineDownloadThread::fileTerminated, this, [this, gen](int c, int t) {
+        if (gen == m_generazione)
+            onFileTerminated(c, t);
+    });
+    connect(w, &OrdineDownloadThread::orderTerminated, this, [this, gen]() {
+        if (gen == m_generazione)
+            onOrderTerminated();
+    });
+    connect(w, &OrdineDownloadThread::fileProgress, this, [this, gen](int d, int t) {
+        if (gen == m_generazione)
+            onCurrentOrderFileProgress(d, t);
+    });
+    connect(w, &OrdineDownloadThread::globalFileProgress, this, [this, gen](int d, int t) {
+        if (gen == m_generazione)
+            onCurrentOrderGlobalFileProgress(d, t);
+    });
+    connect(w, &OrdineDownloadThread::currentProcessingFileChanged, this,
+        [this, gen](const QString &f) {
+            if (gen == m_generazione)
+                onCurrentProcessingFileChanged(f);
+        });
+
+    if (inChiusura(m_ordineInLavoro->Getguid())) {
+        // Two workers must never touch one order at the same time.
+        m_avvioRinviato = true;
+    } else {
+        m_avvioRinviato = false;
+        w->start();
+    }
+
+    Ordine *testa = m_ordineInLavoro.get();
+    if (emitStart)
+        emit startProcessingQueue();
+    if (gen != m_generazione)
+        return; // a receiver already stopped or restarted the download
+    emit currentProcessingOrderChanged(testa);
+    if (gen != m_generazione)
+        return;
+    m_progressTimer->start();
+    qCDebug(lcCoda) << "Download ordini Iniziato";
+}
+
+void OrdineDownload::stopDownload(bool emitStop, bool stopPolling)
+{
+    rilasciaWorker();
+    m_progressTimer->stop();
+    if (stopPolling) {
+        m_pollTimer->stop();
+        m_pollingAbilitato = false;
+    }
+    if (emitStop)
+        emit stopProcessingQueue();
+    qCDebug(lcCoda) << "Download ordini Fermato";
+}
+
+void OrdineDownload::clearDownloads()
+{
+    if (m_processing) {
+        stopDownload(true, true);
+    } else {
+        m_waitingForOrders = false;
+        m_pollTimer->stop();
+        m_pollingAbilitato = false;
+    }
+    m_queue.clear();
+    qCDebug(lcCoda) << "Coda di download cancellata";
+}
+
+void OrdineDownload::rilasciaWorker()
+{
+    m_processing = false;
+    m_waitingForOrders = false;
+    m_orderDone = m_orderTotal = m_fileDone = m_fileTotal = 0;
+    ++m_generazione;
+    m_avvioRinviato = false;
+
+    std::unique_ptr<OrdineDownloadThread> w = std::move(m_worker);
+    std::shared_ptr<Ordine> ordine = std::move(m_ordineInLavoro);
+    if (!w)
+        return;
+    disconnect(w.get(), nullptr, this, nullptr);
+    if (w->isRunning()) {
+        w->stop();
+        if (!w->wait(QDeadlineTimer(AttesaStopMs))) {
+            congeda(std::move(w), std::move(ordine));
+            return;
+        }
+    }
+    // Ended (or never started): thread object and, unless still queued,
+    // the order go now.
+}
+
+void OrdineDownload::congeda(
+    std::unique_ptr<OrdineDownloadThread> thread, std::shared_ptr<Ordine> ordine)
+{
+    qCDebug(lcCoda) << "Worker fermato ancora in chiusura";
+    connect(thread.get(), &QThread::finished, this, &OrdineDownload::pulisciCongedati,
+        Qt::QueuedConnection);
+    m_congedati.push_back(Congedo { std::move(thread), std::move(ordine) });
+    // The timer also catches a thread that ended before the connection.
+    m_congedoTimer->start();
+}
+
+void OrdineDownload::pulisciCongedati()
+{
+    m_congedati.erase(std::remove_if(m_congedati.begin(), m_congedati.end(),
+                          [](const Congedo &c) { return c.thread->isFinished(); }),
+        m_congedati.end());
+    if (m_worker && m_avvioRinviato && !inChiusura(m_ordineInLavoro->Getguid())) {
+        m_avvioRinviato = false;
+        m_worker->start();
+    }
+    if (m_congedati.empty())
+        m_congedoTimer->stop();
+}
+
+bool OrdineDownload::inChiusura(const std::string &idOrdine) const
+{
+    return std::any_of(m_congedati.begin(), m_congedati.end(),
+        [&](const Congedo &c) { return c.ordine && c.ordine->Getguid() == idOrdine; });
+}
+
+void OrdineDownload::moveOrder(int startIndex, int newIndex)
+{
+    const int n = queueSize();
+    if (startIndex < 0 || startIndex >= n || newIndex < 0 || newIndex >= n
+        || startIndex == newIndex)
+        return;
+    bool fermato = false;
+    if (m_processing && (startIndex == 0 || newIndex == 0)) {
+        stopDownload(true, false);
+        fermato = true;
+    }
+    std::shared_ptr<Ordine> o = std::move(m_queue[size_t(startIndex)]);
+    m_queue.erase(m_queue.begin() + startIndex);
+    m_queue.insert(m_queue.begin() + newIndex, std::move(o));
+    if (fermato)
+        startDownload(true);
+}
+
+bool OrdineDownload::removeOrder(const QString &id)
+{
+    const std::string cercato = id.toStdString();
+    const auto it = std::find_if(m_queue.begin(), m_queue.end(),
+        [&](const std::shared_ptr<Ordine> &o) { return o->Getguid() == cercato; });
+    if (it == m_queue.end())
+        return false;
+    if (m_processing && it == m_queue.begin()) {
+        stopDownload(true, false);
+        m_queue.erase(m_queue.begin());
+        startDownload(true);
+    } else {
+        m_queue.erase(it);
+    }
+    emit queueChanged(queueSize());
+    if (m_queue.empty())
+        emit finishedProcessingQueue();
+    return true;
+}
+
+void OrdineDownload::onErrorOccurred(const QString &message)
+{
+    stopDownload(true, false);
+    emit errorOccurred(message);
+}
+
+void OrdineDownload::onFileTerminated(int current, int total)
+{
+    emit fileTerminated(current, total);
+}
+
+void OrdineDownload::onOrderTerminated()
+{
+    if (m_queue.empty()) {
+        rilasciaWorker();
+        startDownload(false);
+        return;
+    }
+    std::shared_ptr<Ordine> fatto = std::move(m_queue.front());
+    m_queue.erase(m_queue.begin());
+    const quint64 gen = m_generazione;
+    emit orderTerminated(fatto.get(), queueSize());
+    if (gen != m_generazione)
+        return; // a receiver already stopped or restarted the download
+    fatto.reset();
+    rilasciaWorker();
+    startDownload(false);
+}
+
+void OrdineDownload::onCurrentOrderFileProgress(int done, int total)
+{
+    m_fileDone = done;
+    m_fileTotal = total;
+    emit CurrentOrderCurrentFileProgress(done, total);
+}
+
+void OrdineDownload::onCurrentOrderGlobalFileProgress(int done, int total)
+{
+    m_orderDone = done;
+    m_orderTotal = total;
+    emit CurrentOrderGlobalFileProgress(done, total);
+}
+
+void OrdineDownload::onCurrentProcessingFileChanged(const QString &file)
+{
+    emit currentProcessingFileChanged(file);
+}
+
+void OrdineDownload::emitProgress()
+{
+    if (!m_processing)
+        return;
+    if (m_fileDone > 0 && m_fileTotal > 0)
+        emit CurrentOrderCurrentFileProgress(m_fileDone, m_fileTotal);
+    if (m_orderDone > 0 && m_orderTotal > 0)
+        emit CurrentOrderGlobalFileProgress(m_orderDone, m_orderTotal);
+}

@@ -1,0 +1,171 @@
+#pragma once
+
+// The download engine of order reception: the queue of orders waiting to be
+// downloaded, its background refresh from the service and the one download
+// worker that runs on the head of the queue. Lives on the GUI thread and
+// reports only through signals.
+
+#include <QList>
+#include <QString>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class Ordine;
+class OrdineDownloadThread;
+
+// One background fetch of the orders to download.
+class OrdineAsyncGetList : public QThread
+{
+    Q_OBJECT
+public:
+    explicit OrdineAsyncGetList(QObject *parent = nullptr);
+    ~OrdineAsyncGetList() override;
+
+    // Called before each start().
+    void impostaParametri(const QString &filtro,
+        const QString &ordinamento = QStringLiteral("data"), int primo = 0, int quanti = 0);
+
+    QString filtro() const { return m_filtro; }
+    QString ordinamento() const { return m_ordinamento; }
+    int primo() const { return m_primo; }
+    int quanti() const { return m_quanti; }
+
+    // The orders of the last fetch, handed over to the caller (read only
+    // after getListOrdini_response() arrived).
+    std::vector<std::unique_ptr<Ordine>> prendiRisultato();
+
+    QString errorMessage() const { return m_errorMessage; }
+    QString errorCode() const { return m_errorCode; }
+
+signals:
+    void getListOrdini_response();
+    void getListOrdini_exception();
+
+protected:
+    void run() override;
+
+private:
+    void liberaRisultato();
+
+    QString m_filtro;
+    QString m_ordinamento = QStringLiteral("data");
+    int m_primo = 0;
+    int m_quanti = 0;
+    std::vector<Ordine *> m_risultato; // owned until prendiRisultato()
+    QString m_errorMessage;
+    QString m_errorCode;
+};
+
+class OrdineDownload : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int IntervalloPoll = 30000;
+    static constexpr int IntervalloProgresso = 1000;
+    static constexpr int OrdiniPerAggiornamento = 20;
+
+    explicit OrdineDownload(QObject *parent = nullptr);
+    ~OrdineDownload() override;
+
+    // The queue, head first. The pointers stay valid while the order is
+    // queued; do not keep them beyond the next change of the queue.
+    QList<Ordine *> queue() const;
+    int queueSize() const { return int(m_queue.size()); }
+
+    // The filter the next refresh sends: the states to download minus the
+    // orders already queued.
+    QString filtroCoda() const;
+
+    bool isProcessing() const { return m_processing; }
+    bool isWaitingForOrders() const { return m_waitingForOrders; }
+    bool isPolling() const { return m_pollTimer->isActive(); }
+    bool isFetching() const { return m_fetchInCorso; }
+    const OrdineAsyncGetList *fetcher() const { return m_fetcher; }
+    // The worker on the head order, or none.
+    OrdineDownloadThread *worker() const { return m_worker.get(); }
+    // Workers stopped but not yet ended (they still hold their order).
+    int workersInChiusura() const { return int(m_congedati.size()); }
+
+public slots:
+    void startDownload(bool emitStart);
+    void stopDownload(bool emitStop, bool stopPolling);
+    void clearDownloads();
+    void loadQueue();
+    void moveOrder(int startIndex, int newIndex);
+    bool removeOrder(const QString &id);
+    // Takes ownership of the order in any case; a rejected order is destroyed.
+    bool addOrder(Ordine *ordine);
+
+    void onErrorOccurred(const QString &message);
+    void onFileTerminated(int current, int total);
+    void onOrderTerminated();
+    void onCurrentOrderFileProgress(int done, int total);
+    void onCurrentOrderGlobalFileProgress(int done, int total);
+    void onCurrentProcessingFileChanged(const QString &file);
+    void emitProgress();
+
+signals:
+    void queueChanged(int queueSize);
+    void startProcessingQueue();
+    void stopProcessingQueue();
+    void finishedProcessingQueue();
+    void currentProcessingOrderChanged(Ordine *ordine);
+    // The order is destroyed right after the signal returns.
+    void orderTerminated(Ordine *ordine, int total);
+    void fileTerminated(int current, int total);
+    void CurrentOrderCurrentFileProgress(int done, int total);
+    void CurrentOrderGlobalFileProgress(int done, int total);
+    void currentProcessingFileChanged(QString file);
+    void errorOccurred(QString errmessage);
+
+private slots:
+    void on_asyncGetList_response();
+    void on_asyncGetList_exception();
+
+private:
+    // A stopped worker that has not ended yet, with the order it still uses.
+    struct Congedo {
+        std::unique_ptr<OrdineDownloadThread> thread;
+        std::shared_ptr<Ordine> ordine;
+    };
+
+    void rilasciaWorker();
+    void congeda(std::unique_ptr<OrdineDownloadThread> thread, std::shared_ptr<Ordine> ordine);
+    // Drops the stopped workers that have ended and starts a worker that
+    // was waiting for one of them.
+    void pulisciCongedati();
+    bool inChiusura(const std::string &idOrdine) const;
+
+    // Shared with the worker that runs on the order, so that an order taken
+    // out of the queue lives on until that worker has ended.
+    std::vector<std::shared_ptr<Ordine>> m_queue;
+    bool m_processing = false;
+    bool m_waitingForOrders = false;
+    // Polling enabled by startDownload() and disabled by a stop that ends it,
+    // so that a refresh arriving after the stop does not re-arm the timer.
+    bool m_pollingAbilitato = false;
+    bool m_fetchInCorso = false;
+
+    std::unique_ptr<OrdineDownloadThread> m_worker;
+    std::shared_ptr<Ordine> m_ordineInLavoro;
+    // Signals of earlier workers that were already queued when they were
+    // released carry an older number and are ignored.
+    quint64 m_generazione = 0;
+    std::vector<Congedo> m_congedati;
+    // The worker's order is still used by a stopped worker: it starts once
+    // that one has ended.
+    bool m_avvioRinviato = false;
+    QTimer *m_congedoTimer;
+
+    int m_orderDone = 0;
+    int m_orderTotal = 0;
+    int m_fileDone = 0;
+    int m_fileTotal = 0;
+
+    QTimer *m_progressTimer;
+    OrdineAsyncGetList *m_fetcher;
+    QTimer *m_pollTimer;
+};

@@ -1,0 +1,569 @@
+// Order reception through the main window, end to end: a lab filled by the
+// simulator on a real service database and a real FTP server; the reception
+// switch with its folder check, the queue view, cancelling a queued order,
+// and a download error with the error dialog, its reconnection and "Annulla".
+
+#include "apptestsupport.h"
+#include "common/dialogfacade.h"
+#include "downloaderrordialog.h"
+#include "ftpserver.h"
+#include "labsim.h"
+#include "mainwindow.h"
+#include "ordinedownload.h"
+#include "ordinedownloadlistwidget.h"
+#include "ordinedownloadwidget.h"
+#include "ordini.h"
+#include "resources/v2resources.h"
+#include "servicedb.h"
+#include "settings/appsettings.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <map>
+#include <memory>
+
+Q_DECLARE_METATYPE(Ordine *)
+
+namespace
+{
+
+QString qs(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+QByteArray leggi(const QString &percorso)
+{
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList fileSotto(const QString &cartella)
+{
+    QStringList r;
+    QDirIterator it(cartella, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        r << it.next();
+    r.sort();
+    return r;
+}
+
+// The folder component rule of the lab's expressions.
+QString pulisci(const QString &s)
+{
+    return QString(s).remove(QRegularExpression(QStringLiteral("[^0-9a-zA-Z- ]+"))).trimmed();
+}
+
+labsim::LineSpec riga(int tipo, const QString &stampa = QString(), int quantita = 1,
+    const QString &sorgente = QString())
+{
+    labsim::LineSpec l;
+    l.type = tipo;
+    l.print = stampa;
+    l.quantity = quantita;
+    if (tipo == 0) {
+        l.article = QStringLiteral("SPED");
+        l.description = QStringLiteral("Spedizione");
+    } else {
+        l.sourceName = sorgente;
+        l.width = 200;
+        l.height = 150;
+    }
+    return l;
+}
+
+labsim::OrderSpec ordineSpec(const QString &cliente, const QVector<labsim::LineSpec> &righe)
+{
+    labsim::OrderSpec o;
+    o.customer = cliente;
+    o.lines = righe;
+    return o;
+}
+
+} // namespace
+
+class ReceptionTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<v2test::TempServiceDb> db;
+    std::unique_ptr<QTemporaryDir> lab;
+    std::unique_ptr<v2test::FtpServer> ftp;
+    labsim::FtpAccess accessoFtp;
+    // File id -> bytes uploaded by the simulator.
+    std::map<QString, QByteArray> caricati;
+
+    QString percorso(const QString &rel) const { return lab->path() + QLatin1Char('/') + rel; }
+
+    void preparaLab(qint64 limiteDownload = 0)
+    {
+        db = std::make_unique<v2test::TempServiceDb>();
+        lab = std::make_unique<QTemporaryDir>();
+        QVERIFY(lab->isValid());
+        QFile ini(percorso(QStringLiteral("vendra2admin.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
+        ini.close();
+        setInstallationFilePath(ini.fileName());
+
+        v2test::FtpServer::Options o;
+        o.rootDir = percorso(QStringLiteral("ftp"));
+        o.downloadLimit = limiteDownload;
+        QVERIFY(QDir().mkpath(o.rootDir));
+        ftp = std::make_unique<v2test::FtpServer>(o);
+        QVERIFY2(ftp->start(), qPrintable(ftp->errorString()));
+
+        labsim::ServiceAccess accesso;
+        accesso.endpoint = QString::fromUtf8(db->endpoint());
+        labsim::applyServiceAccess(accesso);
+        accessoFtp.host = qs(ftp->host());
+        accessoFtp.port = ftp->port();
+        accessoFtp.user = qs(ftp->user());
+        accessoFtp.password = qs(ftp->password());
+        accessoFtp.root = QStringLiteral("/");
+        accessoFtp.rootGiven = true;
+        labsim::SeedOptions seme;
+        seme.root = percorso(QStringLiteral("reparti"));
+        seme.ftp = accessoFtp;
+        QString testo;
+        QTextStream log(&testo);
+        labsim::seed(seme, log);
+        apptest::useCredentials("admin", "admin");
+    }
+
+    QVector<labsim::PlacedOrder> piazza(const QVector<labsim::OrderSpec> &ordini)
+    {
+        QString testo;
+        QTextStream log(&testo);
+        const QVector<labsim::PlacedOrder> r = labsim::placeOrders(ordini, accessoFtp, log);
+        for (const QString &f : fileSotto(percorso(QStringLiteral("ftp"))))
+            caricati[QFileInfo(f).fileName()] = leggi(f);
+        return r;
+    }
+
+    static std::unique_ptr<Ordine> carica(const QString &id)
+    {
+        applyServiceAccessOrdini();
+        auto o = std::make_unique<Ordine>();
+        if (!o->init(id.toStdString()))
+            return nullptr;
+        return o;
+    }
+
+    // Where every image of a received order must be, with its bytes, from
+    // the lab's expressions: PATH_ANTEPOST "<intestatario>", PATH_ACCODA
+    // "-<codice>", print sub-folder "<formato>/<carta>", names
+    // "<numerofile>(<qta>)"; plus the print jobs per Noritsu order folder.
+    void attesi(
+        const Ordine &o, std::map<QString, QByteArray> *file, std::map<QString, int> *lavori) const
+    {
+        const Utente &u = *o.utente;
+        const QString intestatario
+            = pulisci(!u.ragione_sociale.empty() ? qs(u.ragione_sociale)
+                                                 : qs(u.cognome) + QLatin1Char(' ') + qs(u.nome));
+        const QString cartellaOrdine = QStringLiteral("%1_%2")
+                                           .arg(o.numero, 6, 10, QLatin1Char('0'))
+                                           .arg(QDateTime::fromSecsSinceEpoch(o.data).date().year())
+            + pulisci(QLatin1Char('-') + qs(u.codice_utente));
+        int n = 0;
+        for (const OrdineRiga *r : o.righe) {
+            if (r->tipo == Ordini::FILE) {
+                (*file)[percorso(QStringLiteral("reparti/invio_file/")) + intestatario + '/'
+                    + cartellaOrdine + '/' + qs(r->file->nome_file_sorgente)]
+                    = caricati.at(qs(r->file->id));
+            } else if (r->tipo == Ordini::STAMPA) {
+                const auto *s = static_cast<const OrdineRigaStampa *>(r);
+                const QString nome = QStringLiteral("%1(%2).jpg")
+                                         .arg(++n, 5, 10, QLatin1Char('0'))
+                                         .arg(r->quantita);
+                QString p = qs(s->reparto.percorso) + '/';
+                if (s->reparto.tipo == "canale_noritsu") {
+                    const QString cartella = p + cartellaOrdine + '-' + qs(s->reparto.nome) + '/';
+                    p = cartella + QStringLiteral("IMAGE/") + nome;
+                    ++(*lavori)[cartella + QStringLiteral("MISC/autprint.mrk")];
+                } else {
+                    const QString codiceStampa = s->stampa.codice_stampa.empty()
+                        ? qs(s->codice_articolo)
+                        : qs(s->stampa.codice_stampa);
+                    const QStringList codice = codiceStampa.split(" - ");
+                    p += intestatario + '/' + cartellaOrdine + '/' + codice.value(1) + '/'
+                        + codice.value(0) + '/' + nome;
+                }
+                (*file)[p] = caricati.at(qs(r->file->id));
+            }
+        }
+    }
+
+    static QAction *azione(const MainWindow &w, const char *nome)
+    {
+        return w.findChild<QAction *>(QLatin1String(nome));
+    }
+    static QToolButton *pulsante(const MainWindow &w, const char *nome)
+    {
+        return w.findChild<QToolButton *>(QLatin1String(nome));
+    }
+    static OrdineDownloadListWidget *lista(const MainWindow &w)
+    {
+        return w.findChild<OrdineDownloadListWidget *>(QStringLiteral("OrdineDownloadList"));
+    }
+
+    // Answers the start-up login; download error dialogs go to `errore`.
+    static std::function<void(QDialog *)> gestore(std::function<void(DownloadErrorDialog *)> errore)
+    {
+        auto login = apptest::answerLogin(QStringLiteral("admin"), QStringLiteral("admin"));
+        return [login, errore](QDialog *d) {
+            if (auto *e = qobject_cast<DownloadErrorDialog *>(d)) {
+                if (errore)
+                    errore(e);
+                else
+                    e->reject();
+                return;
+            }
+            login(d);
+        };
+    }
+
+private slots:
+    void initTestCase() { qRegisterMetaType<Ordine *>(); }
+
+    void init()
+    {
+        DialogFacade::setScripted(true);
+        caricati.clear();
+    }
+
+    void cleanup()
+    {
+        ftp.reset();
+        setInstallationFilePath(QString());
+        lab.reset();
+        db.reset();
+    }
+
+    void wholeLabIsReceived()
+    {
+        preparaLab();
+        const QVector<labsim::PlacedOrder> posti = piazza({
+            ordineSpec(QStringLiteral("mrossi"),
+                { riga(2, QStringLiteral("LUC - 10x15"), 2, QStringLiteral("IMG_0001.jpg")),
+                    riga(2, QStringLiteral("OPA - 13x18"), 1, QStringLiteral("IMG_0002.jpg")),
+                    riga(0) }),
+            ordineSpec(QStringLiteral("fotobianchi"),
+                { riga(1, QString(), 1, QStringLiteral("logo.png")),
+                    riga(2, QStringLiteral("LUC - 20x30"), 3, QStringLiteral("poster.jpg")),
+                    riga(2, QStringLiteral("LUC - 15x20"), 1, QStringLiteral("a.jpg")) }),
+            ordineSpec(QStringLiteral("gverdi"),
+                { riga(2, QStringLiteral("LUC - 13x18"), 1, QStringLiteral("x.jpg")),
+                    riga(2, QStringLiteral("LUC - 13x18"), 4, QStringLiteral("y.jpg")),
+                    riga(1, QString(), 1, QStringLiteral("documento.pdf")) }),
+            ordineSpec(QStringLiteral("acmefoto"),
+                { riga(2, QStringLiteral("SAT - 10x15"), 2, QStringLiteral("z.jpg")), riga(0) }),
+        });
+        QCOMPARE(posti.size(), 4);
+        // An order whose download had begun before (state 6) is taken up again.
+        {
+            auto ripreso = carica(posti[3].guid);
+            QVERIFY(ripreso && ripreso->impostaStato(Ordini::IN_CODA));
+        }
+        QVERIFY2(caricati.size() == size_t(9), qPrintable(fileSotto(percorso("ftp")).join(" ")));
+
+        apptest::ModalWatcher watcher(gestore({}));
+        MainWindow window;
+        window.show();
+        QToolButton *tb = pulsante(window, "tbAttivaRicezioneOrdini");
+        QCOMPARE(tb->text(), QStringLiteral("Connetti"));
+        QSignalSpy fatti(window.ordineDownload(), &OrdineDownload::orderTerminated);
+        QSignalSpy visti(window.ordineDownload(), &OrdineDownload::queueChanged);
+        tb->click();
+        QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+        QVERIFY(azione(window, "actionConnetti")->isChecked());
+        QVERIFY(tb->isChecked());
+        QCOMPARE(tb->text(), QStringLiteral("Connesso"));
+        QCOMPARE(tb->toolTip(), QStringLiteral("Disattiva ricezione ordini"));
+
+        // The orders show in the queue view as they arrive.
+        QVERIFY(QTest::qWaitFor([&] { return lista(window)->count() > 0; }, 20000));
+        const OrdineDownloadWidget *primo = lista(window)->widgetOrdine(0);
+        const auto postoPrimo = std::find_if(posti.begin(), posti.end(),
+            [&](const labsim::PlacedOrder &p) { return p.guid == primo->idOrdine(); });
+        QVERIFY(postoPrimo != posti.end());
+        const QStringList clienti = { "mrossi", "fotobianchi", "gverdi", "acmefoto" };
+        QCOMPARE(primo->titolo(),
+            QStringLiteral("N° %1 del %2 - %3")
+                .arg(postoPrimo->numero)
+                .arg(QDate::currentDate().toString("dd/MM/yyyy"))
+                .arg(clienti.at(int(postoPrimo - posti.begin()))));
+
+        QVERIFY(QTest::qWaitFor([&] { return fatti.count() == 4; }, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return lista(window)->count() == 0; }, 5000));
+        QCOMPARE(window.ordineDownload()->queueSize(), 0);
+        QVERIFY(DialogFacade::shown().isEmpty());
+        QVERIFY(!watcher.seen().contains(QStringLiteral("DownloadErrorDialog")));
+
+        std::map<QString, QByteArray> file;
+        std::map<QString, int> lavori;
+        for (const labsim::PlacedOrder &p : posti) {
+            auto o = carica(p.guid);
+            QVERIFY(o);
+            QCOMPARE(int(o->stato), int(Ordini::RICEVUTO));
+            attesi(*o, &file, &lavori);
+        }
+        QCOMPARE(file.size(), size_t(9));
+        QStringList trovati;
+        for (const QString &f : fileSotto(percorso(QStringLiteral("reparti")))) {
+            if (!f.endsWith(QLatin1String(".mrk")))
+                trovati << f;
+        }
+        QStringList previsti;
+        for (const auto &f : file)
+            previsti << f.first;
+        previsti.sort();
+        QCOMPARE(trovati, previsti);
+        for (const auto &f : file)
+            QVERIFY2(leggi(f.first) == f.second, qPrintable(f.first));
+        QCOMPARE(lavori.size(), size_t(3));
+        for (const auto &l : lavori)
+            QCOMPARE(int(leggi(l.first).count("[JOB]")), l.second);
+        QVERIFY(fileSotto(percorso(QStringLiteral("ftp"))).isEmpty());
+
+        // Reception stays on, waiting for the next orders.
+        QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+        QVERIFY(window.ordineDownload()->isPolling());
+        DialogFacade::pushAnswer(QMessageBox::Yes);
+        QVERIFY(window.close());
+    }
+
+    void ftpFailureAndReconnect()
+    {
+        // Throttled, so that the server can be killed in the middle of an order.
+        preparaLab(100000);
+        QVector<labsim::OrderSpec> specs;
+        for (const char *c : { "mrossi", "lferrari" }) {
+            QVector<labsim::LineSpec> righe;
+            for (int i = 0; i < 4; ++i) {
+                labsim::LineSpec l = riga(2, QStringLiteral("OPA - 10x15"), 1);
+                l.width = 0;
+                l.height = 0;
+                l.bytes = 200000;
+                righe << l;
+            }
+            specs << ordineSpec(QLatin1String(c), righe);
+        }
+        const QVector<labsim::PlacedOrder> posti = piazza(specs);
+
+        QPointer<DownloadErrorDialog> dialogo;
+        QString titolo, messaggio;
+        QStringList logAllErrore;
+        MainWindow window;
+        int restanti = -1;
+        apptest::ModalWatcher watcher(gestore([&](DownloadErrorDialog *d) {
+            dialogo = d;
+            titolo = d->windowTitle();
+            messaggio = d->message();
+            logAllErrore = apptest::logTexts(window);
+            QVERIFY(!azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+            QCOMPARE(
+                pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connetti"));
+            QCOMPARE(d->autoCloseTime(), 120);
+            // The server is back; the dialog reconnects by itself.
+            QVERIFY(ftp->restart());
+            restanti = fileSotto(percorso(QStringLiteral("ftp"))).size();
+            ftp->clearLog();
+            d->setAutoCloseTime(1);
+        }));
+        window.show();
+        bool ucciso = false;
+        int numeroInterrotto = 0;
+        connect(
+            window.ordineDownload(), &OrdineDownload::fileTerminated, this, [&](int corrente, int) {
+                if (corrente == 1 && !ucciso) {
+                    ucciso = true;
+                    numeroInterrotto = window.ordineDownload()->queue().first()->numero;
+                    ftp->kill();
+                }
+            });
+        QSignalSpy fatti(window.ordineDownload(), &OrdineDownload::orderTerminated);
+        azione(window, "actionConnetti")->trigger();
+        QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+
+        QVERIFY(QTest::qWaitFor([&] { return fatti.count() == 2; }, 90000));
+        QVERIFY(!dialogo); // destroyed after it closed
+        QCOMPARE(titolo, QStringLiteral("Errore durante la ricezione degli ordini"));
+        QVERIFY2(
+            messaggio.startsWith(QStringLiteral(
+                "Il download degli ordini è stato sospeso a causa di uno o più errori:\r\n\r\n")),
+            qPrintable(messaggio));
+        QVERIFY(messaggio.endsWith(
+            QStringLiteral("\r\n\r\nPer maggiori informazioni consultare il registro eventi.")));
+        const QStringList errori
+            = logAllErrore.filter(QStringLiteral("Errore in fase di download"));
+        QCOMPARE(errori.size(), 1);
+        QVERIFY2(errori.first().contains(
+                     QStringLiteral(" - Errore in fase di download dell'ordine n° %1\r\n")
+                         .arg(numeroInterrotto)),
+            qPrintable(errori.first()));
+
+        // Reception came back on and finished; nothing was fetched twice.
+        QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+        QCOMPARE(pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connesso"));
+        QVERIFY(restanti > 0 && restanti < 8);
+        QCOMPARE(ftp->commands().count(QStringLiteral("RETR")), restanti);
+        QVERIFY(fileSotto(percorso(QStringLiteral("ftp"))).isEmpty());
+        for (const labsim::PlacedOrder &p : posti)
+            QCOMPARE(int(carica(p.guid)->stato), int(Ordini::RICEVUTO));
+        QCOMPARE(fileSotto(percorso(QStringLiteral("reparti/stampe"))).size(), 8);
+        QCOMPARE(watcher.seen().count(QStringLiteral("DownloadErrorDialog")), 1);
+        DialogFacade::pushAnswer(QMessageBox::Yes);
+        QVERIFY(window.close());
+    }
+
+    void annullaLeavesReceptionOff()
+    {
+        preparaLab();
+        MainWindow window;
+        bool chiuso = false;
+        apptest::ModalWatcher watcher(gestore([&](DownloadErrorDialog *d) {
+            d->findChild<QPushButton *>(QStringLiteral("pushButtonAnnulla"))->click();
+            chiuso = true;
+        }));
+        window.show();
+        azione(window, "actionAbilita_ricezione_ordini")->trigger();
+        QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+        QVERIFY(QTest::qWaitFor([&] { return !window.ordineDownload()->isFetching(); }, 10000));
+
+        // The refresh fails while the queue is empty.
+        Ordini::WsEndpoint = "postgresql://nessuno:x@127.0.0.1:1/manca";
+        window.ordineDownload()->loadQueue();
+        QVERIFY(QTest::qWaitFor([&] { return chiuso; }, 20000));
+        const QStringList errori
+            = apptest::logTexts(window).filter(QStringLiteral("Errore in fase di download"));
+        QCOMPARE(errori.size(), 1);
+        QVERIFY2(errori.first().contains(QStringLiteral(
+                     " - Errore in fase di download degli ordini\r\nImpossibile ottenere la "
+                     "lista degli ordini da scaricare. \r\n")),
+            qPrintable(errori.first()));
+        QTest::qWait(300);
+        QVERIFY(!azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+        QVERIFY(!pulsante(window, "tbAttivaRicezioneOrdini")->isChecked());
+        QCOMPARE(pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connetti"));
+        QCOMPARE(pulsante(window, "tbAttivaRicezioneOrdini")->toolTip(),
+            QStringLiteral("Attiva ricezione ordini"));
+        QVERIFY(!window.ordineDownload()->isPolling());
+        QVERIFY(window.close());
+    }
+
+    void folderCheckKeepsReceptionOff()
+    {
+        preparaLab();
+        apptest::ModalWatcher watcher(gestore({}));
+        const QString messaggioBox = QStringLiteral(
+            "Impossibile avviare la ricezione degli ordini.\r\nPer maggiori informazioni "
+            "consultare il registro eventi.");
+        {
+            // A department folder removed.
+            QVERIFY(QDir(percorso(QStringLiteral("reparti/grandi_formati"))).removeRecursively());
+            MainWindow window;
+            pulsante(window, "tbAttivaRicezioneOrdini")->click();
+            QVERIFY(!azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+            QVERIFY(!pulsante(window, "tbAttivaRicezioneOrdini")->isChecked());
+            QCOMPARE(
+                pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connetti"));
+            QVERIFY(apptest::logTexts(window).last().endsWith(QStringLiteral(
+                " - I percorsi di uno o più reparti non esistono sul computer in uso, si prega di "
+                "correggere questi problemi e riprovare")));
+            const DialogFacade::Shown box = DialogFacade::lastShown();
+            QCOMPARE(box.icon, DialogFacade::Icon::Critical);
+            QCOMPARE(box.title, QStringLiteral("Rilevati uno o più errori"));
+            QCOMPARE(box.text, messaggioBox);
+            QVERIFY(!window.ordineDownload()->isPolling());
+            QVERIFY(!window.ordineDownload()->isFetching());
+            QVERIFY(QDir().mkpath(percorso(QStringLiteral("reparti/grandi_formati"))));
+        }
+        {
+            // The folder for sent files missing.
+            QVERIFY(QDir(percorso(QStringLiteral("reparti/invio_file"))).removeRecursively());
+            DialogFacade::clearShown();
+            MainWindow window;
+            azione(window, "actionConnetti")->trigger();
+            QVERIFY(!azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+            QVERIFY(!azione(window, "actionConnetti")->isChecked());
+            QVERIFY(apptest::logTexts(window).last().endsWith(QStringLiteral(
+                " - Il percorso di salvataggio per gli articoli di tipo 'InvioFile' non esiste "
+                "sul computer locale, si prega di correggere il problema e riprovare")));
+            QCOMPARE(DialogFacade::lastShown().text, messaggioBox);
+            QVERIFY(QDir().mkpath(percorso(QStringLiteral("reparti/invio_file"))));
+
+            // Folders back: it switches on, and off again.
+            pulsante(window, "tbAttivaRicezioneOrdini")->click();
+            QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+            QVERIFY(azione(window, "actionConnetti")->isChecked());
+            pulsante(window, "tbAttivaRicezioneOrdini")->click();
+            QVERIFY(!azione(window, "actionAbilita_ricezione_ordini")->isChecked());
+            QCOMPARE(
+                pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connetti"));
+            QVERIFY(!window.ordineDownload()->isPolling());
+        }
+    }
+
+    void cancelQueuedOrder()
+    {
+        preparaLab();
+        piazza({
+            ordineSpec(QStringLiteral("mrossi"), { riga(2, QStringLiteral("OPA - 10x15")) }),
+            ordineSpec(QStringLiteral("gverdi"), { riga(2, QStringLiteral("OPA - 10x15")) }),
+        });
+        apptest::ModalWatcher watcher(gestore({}));
+        MainWindow window;
+        window.show();
+        QToolButton *annulla = pulsante(window, "DownloadQueueItemAbort");
+        QToolButton *dettagli = pulsante(window, "DownloadQueueItemDetails");
+
+        // Reception off: the queue is only looked at.
+        window.ordineDownload()->loadQueue();
+        QVERIFY(QTest::qWaitFor([&] { return lista(window)->count() == 2; }, 10000));
+        QVERIFY(!annulla->isEnabled());
+        lista(window)->setCurrentRow(1);
+        QVERIFY(annulla->isEnabled());
+        QVERIFY(!dettagli->isEnabled());
+
+        // "No" changes nothing.
+        DialogFacade::pushAnswer(1);
+        annulla->click();
+        const DialogFacade::Shown box = DialogFacade::lastShown();
+        QCOMPARE(box.title, QStringLiteral("Annulla Ordine"));
+        QCOMPARE(box.text, QStringLiteral("Annullare l'ordine selezionato?"));
+        QCOMPARE(box.buttons, QStringList({ "Si", "No" }));
+        QCOMPARE(box.defaultButton, 1);
+        QCOMPARE(lista(window)->count(), 2);
+
+        const QString annullato = lista(window)->widgetOrdine(1)->idOrdine();
+        const QString rimasto = lista(window)->widgetOrdine(0)->idOrdine();
+        QVERIFY(annullato != rimasto);
+        DialogFacade::pushAnswer(0);
+        annulla->click();
+        QCOMPARE(lista(window)->idOrdini(), QStringList { rimasto });
+        QCOMPARE(window.ordineDownload()->queueSize(), 1);
+        QCOMPARE(int(carica(annullato)->stato), int(Ordini::ANNULLATO));
+        // Reception was off and stays off: nothing is downloaded.
+        QVERIFY(!window.ordineDownload()->isProcessing());
+        QTest::qWait(300);
+        QCOMPARE(int(carica(rimasto)->stato), int(Ordini::PENDENTE));
+        lista(window)->clearSelection();
+        QVERIFY(!annulla->isEnabled());
+        QVERIFY(window.close());
+    }
+};
+
+APP_TEST_MAIN(ReceptionTest, QApplication)
+#include "tst_reception.moc"

@@ -1,0 +1,258 @@
+// The queue views and the download error dialog: texts, progress, the
+// drag-to-reorder drop, and the dialog's countdown and its two ways out.
+
+#include "downloaderrordialog.h"
+#include "ordinedownloadlistwidget.h"
+#include "ordinedownloadwidget.h"
+#include "ordini.h"
+#include "v2resources.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace
+{
+
+std::unique_ptr<Ordine> ordine(const std::string &id, int numero, const char *username)
+{
+    auto *u = new Utente;
+    u->username = username;
+    auto o = std::make_unique<Ordine>(u);
+    o->guid = id;
+    o->numero = numero;
+    o->stato = Ordini::PENDENTE;
+    o->data = int32_t(QDateTime(QDate(2013, 5, 4), QTime(23, 30)).toSecsSinceEpoch());
+    return o;
+}
+
+// Drags text data over the list's viewport and drops it at the given row,
+// as the drag manager would.
+bool rilascia(OrdineDownloadListWidget &l, const QString &testo, int riga)
+{
+    QMimeData data;
+    data.setText(testo);
+    const QPoint pos = l.visualItemRect(l.item(riga)).center();
+    QDragEnterEvent entra(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(l.viewport(), &entra);
+    if (!entra.isAccepted())
+        return false;
+    QDragMoveEvent muovi(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(l.viewport(), &muovi);
+    QDropEvent lascia(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(l.viewport(), &lascia);
+    return lascia.isAccepted();
+}
+
+QString testoPulsante(const DownloadErrorDialog &d)
+{
+    return d.findChild<QPushButton *>("pushButtonRiconnetti")->text();
+}
+
+} // namespace
+
+class TestViews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { v2InitResources(); }
+
+    void widgetOrdine()
+    {
+        auto o = ordine("g1", 42, "mrossi");
+        OrdineDownloadWidget w(o.get());
+        QCOMPARE(w.titolo(), QString("N° 42 del 04/05/2013 - mrossi"));
+        QCOMPARE(w.testoFile(), QString("File x/n"));
+        QVERIFY(!w.isProgressVisible());
+        QCOMPARE(w.ordine(), o.get());
+
+        w.on_ftp_FileProgress(3, 7);
+        QCOMPARE(w.testoFile(), QString("File 3/7"));
+        w.on_ftp_TotalProgress(250, 1000);
+        QCOMPARE(w.progressMaximum(), 1000);
+        QCOMPARE(w.progressValue(), 250);
+        w.on_ftp_TransmissionStarted();
+        QVERIFY(w.isProgressVisible());
+        w.on_ftp_TransmissionAborted();
+        QVERIFY(!w.isProgressVisible());
+
+        // What it shows was copied: the order may go before the widget.
+        o.reset();
+        QCOMPARE(w.idOrdine(), QString("g1"));
+        QCOMPARE(w.numeroOrdine(), 42);
+    }
+
+    void listaProgressoERimozione()
+    {
+        auto a = ordine("a", 1, "u1"), b = ordine("b", 2, "u2");
+        OrdineDownloadListWidget l;
+        l.aggiungiOrdine(a.get());
+        l.aggiungiOrdine(b.get());
+        l.aggiungiOrdine(a.get());
+        QCOMPARE(l.count(), 2);
+        QCOMPARE(l.item(0)->type(), 1001);
+        QCOMPARE(l.idOrdini(), (QStringList { "a", "b" }));
+        QCOMPARE(l.trovaOrdine("b"), 1);
+        QCOMPARE(l.trovaOrdine("x"), -1);
+        QCOMPARE(l.item(1)->sizeHint(), l.widgetOrdine(1)->sizeHint());
+
+        l.on_ordine_file_progress("b", 1, 4);
+        QVERIFY(l.widgetOrdine(1)->isProgressVisible());
+        QCOMPARE(l.widgetOrdine(1)->testoFile(), QString("File 1/4"));
+        QVERIFY(!l.widgetOrdine(0)->isProgressVisible());
+        l.on_ordine_total_progress("a", 5, 10);
+        QCOMPARE(l.widgetOrdine(0)->progressValue(), 5);
+        QVERIFY(l.widgetOrdine(0)->isProgressVisible());
+        l.on_ordine_aborted("a");
+        QVERIFY(!l.widgetOrdine(0)->isProgressVisible());
+        l.on_ordine_started("a");
+        l.abortAll();
+        QVERIFY(!l.widgetOrdine(0)->isProgressVisible());
+        QVERIFY(!l.widgetOrdine(1)->isProgressVisible());
+        l.on_ordine_started("zz"); // unknown ids are ignored
+
+        l.rimuoviElemento(0);
+        QCOMPARE(l.idOrdini(), QStringList { "b" });
+        l.rimuoviElemento(5);
+        QCOMPARE(l.count(), 1);
+    }
+
+    void trascinaPerRiordinare()
+    {
+        std::vector<std::unique_ptr<Ordine>> o;
+        OrdineDownloadListWidget l;
+        l.resize(300, 600);
+        for (const char *id : { "a", "b", "c", "d" }) {
+            o.push_back(ordine(id, 1, "u"));
+            l.aggiungiOrdine(o.back().get());
+        }
+        l.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&l));
+        QSignalSpy mossi(&l, &OrdineDownloadListWidget::orderMoved);
+
+        // The second order dragged to the top.
+        QVERIFY(rilascia(l, "1", 0));
+        QCOMPARE(mossi.count(), 1);
+        QCOMPARE(mossi.at(0).at(0).toInt(), 1);
+        QCOMPARE(mossi.at(0).at(1).toInt(), 0);
+        QCOMPARE(l.idOrdini(), (QStringList { "b", "a", "c", "d" }));
+        // The widgets travel with their items.
+        QCOMPARE(l.widgetOrdine(0)->idOrdine(), QString("b"));
+        QCOMPARE(l.currentRow(), 0);
+
+        // The top one dragged down.
+        QVERIFY(rilascia(l, "0", 2));
+        QCOMPARE(mossi.at(1).at(0).toInt(), 0);
+        QCOMPARE(mossi.at(1).at(1).toInt(), 2);
+        QCOMPARE(l.idOrdini(), (QStringList { "a", "c", "b", "d" }));
+        QCOMPARE(l.widgetOrdine(2)->idOrdine(), QString("b"));
+
+        // Foreign text, a row out of range or a drop on itself move nothing.
+        QVERIFY(!rilascia(l, "ciao", 1));
+        QVERIFY(!rilascia(l, "9", 1));
+        rilascia(l, "3", 3);
+        QCOMPARE(mossi.count(), 2);
+        QCOMPARE(l.idOrdini(), (QStringList { "a", "c", "b", "d" }));
+    }
+
+    void contoAllaRovescia()
+    {
+        DownloadErrorDialog d;
+        QCOMPARE(d.windowTitle(), QString("Errore"));
+        QCOMPARE(d.message(), QString("Il download è stato sospeso a causa di un errore."));
+        QCOMPARE(testoPulsante(d), QString("Riconnetti"));
+        d.setMessage("uno\r\ndue");
+        QCOMPARE(d.message(), QString("uno\r\ndue"));
+
+        QSignalSpy chiuso(&d, &DownloadErrorDialog::autoclosed);
+        d.show();
+        d.setAutoCloseTime(120);
+        QVERIFY(d.isCounting());
+        d.onTimerTick();
+        QCOMPARE(testoPulsante(d), QString("Riconnetti (119)"));
+        for (int i = 2; i < 120; ++i)
+            d.onTimerTick();
+        QCOMPARE(testoPulsante(d), QString("Riconnetti (1)"));
+        QVERIFY(d.isVisible());
+        QCOMPARE(chiuso.count(), 0);
+        d.onTimerTick();
+        QCOMPARE(testoPulsante(d), QString("Riconnetti (0)"));
+        QCOMPARE(chiuso.count(), 1);
+        QVERIFY(!d.isVisible());
+        QVERIFY(!d.isCounting());
+
+        // Setting the time again starts the count from the beginning.
+        d.show();
+        d.setAutoCloseTime(3);
+        d.onTimerTick();
+        QCOMPARE(testoPulsante(d), QString("Riconnetti (2)"));
+        d.setAutoCloseTime(3);
+        QCOMPARE(d.elapsedMs(), 0);
+        d.onTimerTick();
+        QCOMPARE(testoPulsante(d), QString("Riconnetti (2)"));
+        QCOMPARE(chiuso.count(), 1);
+    }
+
+    void chiusuraImmediataEPulsanti()
+    {
+        {
+            // Time 0, or the timer started without a time: the first tick closes.
+            DownloadErrorDialog d;
+            QSignalSpy chiuso(&d, &DownloadErrorDialog::autoclosed);
+            d.show();
+            d.startAutocloseTimer();
+            d.onTimerTick();
+            QCOMPARE(chiuso.count(), 1);
+            QVERIFY(!d.isVisible());
+            QCOMPARE(testoPulsante(d), QString("Riconnetti (0)"));
+        }
+        {
+            DownloadErrorDialog d;
+            QSignalSpy chiuso(&d, &DownloadErrorDialog::autoclosed);
+            d.show();
+            d.setAutoCloseTime(0);
+            d.onTimerTick();
+            QCOMPARE(chiuso.count(), 1);
+        }
+        {
+            DownloadErrorDialog d;
+            QSignalSpy chiuso(&d, &DownloadErrorDialog::autoclosed);
+            d.show();
+            d.setAutoCloseTime(120);
+            QTest::mouseClick(d.findChild<QPushButton *>("pushButtonRiconnetti"), Qt::LeftButton);
+            QCOMPARE(chiuso.count(), 1);
+            QVERIFY(!d.isVisible());
+            QVERIFY(!d.isCounting());
+        }
+        {
+            DownloadErrorDialog d;
+            QSignalSpy chiuso(&d, &DownloadErrorDialog::autoclosed);
+            d.show();
+            d.setAutoCloseTime(1);
+            QTest::mouseClick(d.findChild<QPushButton *>("pushButtonAnnulla"), Qt::LeftButton);
+            QVERIFY(!d.isVisible());
+            QVERIFY(!d.isCounting());
+            QTest::qWait(1500);
+            QCOMPARE(chiuso.count(), 0);
+        }
+        {
+            // The real timer, run modally: the dialog ends its own exec().
+            DownloadErrorDialog d;
+            QSignalSpy chiuso(&d, &DownloadErrorDialog::autoclosed);
+            d.setAutoCloseTime(1);
+            QTimer::singleShot(10000, &d, &QDialog::reject); // never hang the run
+            d.exec();
+            QCOMPARE(chiuso.count(), 1);
+            QCOMPARE(testoPulsante(d), QString("Riconnetti (0)"));
+        }
+    }
+};
+
+QTEST_MAIN(TestViews)
+#include "tst_views.moc"
