@@ -373,9 +373,8 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
             job.canaleNumero = qs(riga->reparto.canale_numero);
             job.nomeCartellaOrdine = m_percorsi.nomeCartellaOrdine(dati);
             job.percorsoImmagine = percorso;
-            OrdineStampaNoritsu mrk;
-            if (mrk.scrivi(job) == OrdineStampaNoritsu::Esito::Errore)
-                throw Vendra2Exception("NORITSU", mrk.errore().toStdString());
+            if (m_noritsu.scrivi(job) == OrdineStampaNoritsu::Esito::Errore)
+                throw Vendra2Exception("NORITSU", m_noritsu.errore().toStdString());
         }
 
         file->scaricato = true;

@@ -3,6 +3,7 @@
 // Downloads the files of one order from the FTP server into the lab's folders
 // and records each step on the service. One worker per order, run once.
 
+#include "ordinestampanoritsu.h"
 #include "percorsidownload.h"
 
 #include <QMutex>
@@ -83,6 +84,8 @@ private:
     Ordine *m_ordine;
     const ImpostazioniDownload m_imp;
     const PercorsiDownload m_percorsi;
+
+    OrdineStampaNoritsu m_noritsu; // the order's print-order files, touched by run() only
 
     QMutex m_ftpMutex; // guards m_ftp against stop() from another thread
     std::unique_ptr<FTPClient> m_ftp;

@@ -86,9 +86,12 @@ OrdineStampaNoritsu::Esito OrdineStampaNoritsu::scrivi(const Job &j)
         return Esito::Errore;
     };
 
+    const QByteArray immagine = rigaImmagine(j.percorsoImmagine).chopped(2);
     QFile file(percorso);
-    if (!file.exists()) {
-        const QDir misc = QFileInfo(percorso).dir(); // one level below the order folder
+    const QFileInfo info(percorso);
+    if (!info.exists()) {
+        noti.remove(percorso);
+        const QDir misc = info.dir(); // one level below the order folder
         if (!misc.exists() && !QDir().mkdir(misc.absolutePath()))
             return fallito(QString("impossibile creare la cartella %1")
                                .arg(QDir::toNativeSeparators(misc.absolutePath())));
@@ -102,13 +105,26 @@ OrdineStampaNoritsu::Esito OrdineStampaNoritsu::scrivi(const Job &j)
             return e;
         }
         file.close();
+        noti.insert(percorso, Contenuto { testa.size(), {} });
     } else {
+        auto it = noti.find(percorso);
+        if (it == noti.end() || it->dimensione != info.size()) {
+            if (!file.open(QIODevice::ReadOnly))
+                return fallito(file.errorString());
+            Contenuto letto;
+            const QByteArray tutto = file.readAll();
+            file.close();
+            letto.dimensione = tutto.size();
+            for (QByteArray linea : tutto.split('\n')) {
+                if (linea.endsWith('\r'))
+                    linea.chop(1);
+                if (linea.startsWith("<IMG SRC"))
+                    letto.immagini.insert(linea);
+            }
+            it = noti.insert(percorso, letto);
+        }
         // A retried order must not print an image twice.
-        if (!file.open(QIODevice::ReadOnly))
-            return fallito(file.errorString());
-        const bool presente = file.readAll().contains(rigaImmagine(j.percorsoImmagine));
-        file.close();
-        if (presente)
+        if (it->immagini.contains(immagine))
             return Esito::GiaPresente;
     }
 
@@ -121,8 +137,12 @@ OrdineStampaNoritsu::Esito OrdineStampaNoritsu::scrivi(const Job &j)
         // Half a job would later pass for a whole one.
         file.resize(prima);
         file.close();
+        noti.remove(percorso);
         return e;
     }
     file.close();
+    Contenuto &c = noti[percorso];
+    c.dimensione = prima + corpo.size();
+    c.immagini.insert(immagine);
     return Esito::Scritto;
 }

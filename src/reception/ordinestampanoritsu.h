@@ -4,6 +4,8 @@
 // order folder: a header written once, then one job per print line.
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 
 #include "percorsidownload.h"
@@ -27,7 +29,9 @@ public:
         QString percorsoImmagine; // full local path of the downloaded image
     };
 
-    // Appends the job, creating the file with its header when missing.
+    // Appends the job, creating the file with its header when missing. One
+    // object per order: it remembers the images of the files it has read or
+    // written, so a long order does not re-read its file for every job.
     Esito scrivi(const Job &job);
     QString errore() const { return err; }
 
@@ -37,5 +41,12 @@ public:
     static QByteArray job(const Job &job);
 
 private:
+    // What a file held when last seen; its size tells whether someone else
+    // has touched it since.
+    struct Contenuto {
+        qint64 dimensione = 0;
+        QSet<QByteArray> immagini; // the image lines, without line end
+    };
+    QHash<QString, Contenuto> noti;
     QString err;
 };

@@ -137,6 +137,36 @@ private slots:
         QCOMPARE(w.scrivi(job(2, 2, "x00001(2).jpg")), OrdineStampaNoritsu::Esito::Scritto);
     }
 
+    void fileChangedByOthersIsReadAgain()
+    {
+        OrdineStampaNoritsu w;
+        const auto a = job(1, 1, "a.jpg");
+        const auto b = job(2, 1, "b.jpg");
+        QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::Scritto);
+        const QString mrk = OrdineStampaNoritsu::percorsoFile(a.percorsoImmagine);
+
+        // Someone else appends the job of b: it is not written a second time.
+        QFile f(mrk);
+        QVERIFY(f.open(QIODevice::Append));
+        QVERIFY(f.write(OrdineStampaNoritsu::job(b)) > 0);
+        f.close();
+        QCOMPARE(w.scrivi(b), OrdineStampaNoritsu::Esito::GiaPresente);
+        QCOMPARE(leggi(mrk).count("b.jpg"), 1);
+
+        // The file is removed: a retry writes header and job again.
+        QVERIFY(QFile::remove(mrk));
+        QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::Scritto);
+        QCOMPARE(senzaData(leggi(mrk)), HeaderAtteso + jobAtteso("001", "001", "a.jpg"));
+
+        // Replaced by a file of another length that lacks a: a is written.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(
+            f.write(OrdineStampaNoritsu::intestazione("000007_2015", "Minilab", "12", "x")) > 0);
+        f.close();
+        QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::Scritto);
+        QCOMPARE(leggi(mrk).count("a.jpg"), 1);
+    }
+
     void missingImageFolderSkips()
     {
         OrdineStampaNoritsu w;

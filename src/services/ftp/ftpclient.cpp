@@ -21,11 +21,21 @@ namespace
 constexpr int DefaultConnectTimeoutMs = 10000;
 constexpr int DefaultStallTimeoutMs = 30000;
 constexpr unsigned int DefaultBufferSize = 16384;
+// libcurl's receive buffer: large chunks keep bulk transfers cheap whatever
+// the (usually much smaller) block size that spaces the progress signals.
+constexpr long ReceiveBufferSize = 128 * 1024;
+// Longest nap of the transfer loop while no socket reports anything.
+constexpr int MaxPollMs = 100;
 
 struct CurlDeleter {
     void operator()(CURL *c) const { curl_easy_cleanup(c); }
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+struct MultiDeleter {
+    void operator()(CURLM *m) const { curl_multi_cleanup(m); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 
 struct SlistDeleter {
     void operator()(curl_slist *l) const { curl_slist_free_all(l); }
@@ -82,7 +92,7 @@ struct FTPClient::Private {
         errorBuffer[0] = '\0';
     }
     // The handle may still report into the error buffer while it says QUIT.
-    ~Private() { curl.reset(); }
+    ~Private() { dropHandles(); }
     Private(const Private &) = delete;
     Private &operator=(const Private &) = delete;
 
@@ -107,6 +117,10 @@ struct FTPClient::Private {
 
     FTPClient *q;
     CurlHandle curl;
+    // Owns the connection cache, hence the control connection kept between
+    // requests; guarded by wakeLock against abort() from other threads.
+    MultiHandle multi;
+    std::mutex wakeLock;
     std::string host;
     unsigned short port = 0;
     std::string user;
@@ -262,7 +276,7 @@ struct FTPClient::Private {
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(stallTimeoutMs / 1000 + 2));
         curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
-        curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(bufferSize));
+        curl_easy_setopt(c, CURLOPT_BUFFERSIZE, std::max(long(bufferSize), ReceiveBufferSize));
         curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Private::onXferInfo);
         curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
@@ -284,21 +298,105 @@ struct FTPClient::Private {
         return size * count;
     }
 
-    CURLcode perform()
+    bool openHandles()
     {
-        return curl_easy_perform(curl.get());
+        dropHandles();
+        CurlHandle c(curl_easy_init());
+        MultiHandle m(curl_multi_init());
+        if (!c || !m)
+            return false;
+        curl = std::move(c);
+        std::lock_guard<std::mutex> lock(wakeLock);
+        multi = std::move(m);
+        return true;
     }
 
+    // Cleaning the multi handle up sends QUIT on a live connection.
+    void dropHandles()
+    {
+        curl.reset();
+        std::lock_guard<std::mutex> lock(wakeLock);
+        multi.reset();
+    }
+
+    void wake()
+    {
+        std::lock_guard<std::mutex> lock(wakeLock);
+        if (multi)
+            curl_multi_wakeup(multi.get());
+    }
+
+    // The transfer loop is ours rather than curl_easy_perform's: after a
+    // passive reply that arrives together with the previous step, libcurl
+    // may have nothing to wait on for the data connection and would sleep
+    // its full second per file. Short naps while nothing reports, growing
+    // while the server is quiet, take it on at once.
+    CURLcode perform()
+    {
+        CURL *c = curl.get();
+        CURLM *m = multi.get();
+        if (curl_multi_add_handle(m, c) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        CURLcode result = CURLE_OK;
+        bool finished = false;
+        int nap = 1;
+        for (;;) {
+            int running = 0;
+            if (curl_multi_perform(m, &running) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            int queued = 0;
+            while (CURLMsg *msg = curl_multi_info_read(m, &queued)) {
+                if (msg->msg == CURLMSG_DONE && msg->easy_handle == c) {
+                    result = msg->data.result;
+                    finished = true;
+                }
+            }
+            if (finished)
+                break;
+            if (running == 0) {
+                result = CURLE_GOT_NOTHING;
+                break;
+            }
+            if (aborted.load()) {
+                result = CURLE_ABORTED_BY_CALLBACK;
+                break;
+            }
+            long wanted = -1;
+            curl_multi_timeout(m, &wanted);
+            const int wait = wanted >= 0 ? int(std::min<long>(wanted, nap)) : nap;
+            int ready = 0;
+            if (curl_multi_poll(m, nullptr, 0, wait, &ready) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            nap = ready > 0 ? 1 : std::min(nap * 2, MaxPollMs);
+        }
+        curl_multi_remove_handle(m, c);
+        return result;
+    }
+
+    // One signal per whole block, however large the chunks libcurl hands
+    // over; a remainder shorter than a block joins the block before it.
     void emitProgress(bool force)
     {
-        if (!force && done - lastEmitted < int64_t(bufferSize))
-            return;
-        if (done == lastEmitted)
-            return;
-        lastEmitted = done;
+        const int64_t step = bufferSize;
+        int64_t base = std::max<int64_t>(lastEmitted, 0);
+        while (done - base >= step) {
+            base = done - base < 2 * step ? done : base + step;
+            sendProgress(base);
+        }
+        if (force && done != lastEmitted)
+            sendProgress(done);
+    }
+
+    void sendProgress(int64_t at)
+    {
+        lastEmitted = at;
         int a = 0;
         int b = 0;
-        scaleToInt(done, total, a, b);
+        scaleToInt(at, total, a, b);
         emit q->onFileProgress(a, b);
     }
 
@@ -516,9 +614,8 @@ void FTPClient::login(std::string user, std::string password)
     d->password = std::move(password);
     d->loggedIn = false;
     d->closed = false;
-    // A fresh handle: a connection logged in under other credentials must go.
-    d->curl.reset(curl_easy_init());
-    if (!d->curl)
+    // Fresh handles: a connection logged in under other credentials must go.
+    if (!d->openHandles())
         d->fail(QStringLiteral("FTP_INIT"), tr("%1 fallito").arg(operation));
 
     // A request without body on the login folder: connect, USER, PASS, PWD.
@@ -528,7 +625,7 @@ void FTPClient::login(std::string user, std::string password)
     if (rc != CURLE_OK) {
         const QString code = d->curlCode(rc);
         const QString detail = d->curlDetail(rc);
-        d->curl.reset();
+        d->dropHandles();
         d->fail(code, tr("%1 fallito: %2").arg(operation, detail));
     }
     const char *entry = nullptr;
@@ -714,8 +811,7 @@ void FTPClient::removeFile(const std::string &remotePath)
 
 void FTPClient::close()
 {
-    // Cleaning the handle up sends QUIT on a live connection.
-    d->curl.reset();
+    d->dropHandles();
     d->closed = true;
     d->loggedIn = false;
 }
@@ -738,6 +834,7 @@ void FTPClient::setStallTimeout(int ms)
 void FTPClient::abort()
 {
     d->aborted.store(true);
+    d->wake();
 }
 
 bool FTPClient::isAborted() const

@@ -628,24 +628,38 @@ void FtpClientTest::oneControlConnectionForManyTransfers()
 {
     FtpServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
+    // Runs of files in sub-folders reached through the working directory,
+    // then files in the server's root named by absolute paths, as the
+    // download worker does with a root of "/".
     const int count = 50;
+    const auto remoteOf = [](int i) {
+        return i >= 25 ? QStringLiteral("/%1").arg(i) : QStringLiteral("o%1/%2").arg(i / 5).arg(i);
+    };
+    const auto serverPath = [&](int i) {
+        return server.rootDir()
+            + (i >= 25 ? remoteOf(i) : QStringLiteral("/ordini/") + remoteOf(i));
+    };
     for (int i = 0; i < count; ++i)
-        QVERIFY(writeFile(server.rootDir() + QStringLiteral("/ordini/o%1/%2").arg(i % 5).arg(i),
-            randomBytes(2000 + i, quint32(100 + i))));
+        QVERIFY(writeFile(serverPath(i), randomBytes(60000 + i, quint32(100 + i))));
     QTemporaryDir local;
     server.clearLog();
 
     FTPClient client(server.host(), server.port(), server.user(), server.password());
     client.setWorkingDir("/ordini/");
+    // The server answers every step at once, so a short stall limit must
+    // never fire; a client that sat idle before opening a data connection
+    // would be caught here.
+    client.setStallTimeout(800);
     for (int i = 0; i < count; ++i) {
-        const std::string remote = s(QStringLiteral("o%1/%2").arg(i % 5).arg(i));
+        const std::string remote = s(remoteOf(i));
         client.downloadFile(remote, s(local.filePath(QString::number(i))), false);
         client.removeFile(remote);
     }
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         QCOMPARE(
-            readFile(local.filePath(QString::number(i))), randomBytes(2000 + i, quint32(100 + i)));
-    QVERIFY(QDir(server.rootDir() + "/ordini/o0").isEmpty());
+            readFile(local.filePath(QString::number(i))), randomBytes(60000 + i, quint32(100 + i)));
+        QVERIFY(!QFile::exists(serverPath(i)));
+    }
 
     QCOMPARE(server.connectionCount(), 1);
     const QStringList commands = server.commands();
@@ -654,6 +668,11 @@ void FtpClientTest::oneControlConnectionForManyTransfers()
     QCOMPARE(commands.count("DELE"), count);
     QCOMPARE(commands.count("PASV"), count);
     QCOMPARE(commands.count("EPSV"), 0);
+
+    // Closing says goodbye on that same connection.
+    client.close();
+    QCOMPARE(server.commands().count("QUIT"), 1);
+    QCOMPARE(server.connectionCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(FtpClientTest)
