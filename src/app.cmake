@@ -10,7 +10,7 @@ add_library(v2app STATIC
     ${CMAKE_CURRENT_LIST_DIR}/aboutdialog.ui)
 target_include_directories(v2app PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(v2app PUBLIC
-    v2queue v2settings v2common v2services v2resources
+    v2queue v2evadere v2settings v2common v2services v2resources
     Qt5::Widgets Qt5::Network Qt5::PrintSupport)
 
 add_executable(Vendra2Admin WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

@@ -9,11 +9,14 @@
 #include "common/dialogfacade.h"
 #include "common/waitcursor.h"
 #include "downloaderrordialog.h"
+#include "ncreport.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
 #include "ordinedownloadwidget.h"
 #include "ordini.h"
+#include "ordinidaevadere.h"
 #include "prodotti.h"
+#include "reportordinedettagliocustommodel.h"
 #include "settings/appsettings.h"
 #include "vendra2impostazioni.h"
 
@@ -24,6 +27,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLinearGradient>
+#include <QListWidgetItem>
 #include <QMenu>
 #include <QSettings>
 #include <QSignalMapper>
@@ -77,6 +81,21 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->OrdineDownloadList, &OrdineDownloadListWidget::orderMoved, this,
         &MainWindow::on_ordine_download_moved);
 
+    // The orders-to-fulfil panel: its refresh timer and fetcher live in its
+    // logic; the state button offers every state, the print button the preview.
+    m_ordiniDaEvadere = std::make_unique<OrdiniDaEvadere>(ui->OrdiniDaEvadere, this);
+    connect(m_ordiniDaEvadere.get(), &OrdiniDaEvadere::logEvent, this, &MainWindow::on_logEvent);
+    connect(m_ordiniDaEvadere.get(), &OrdiniDaEvadere::listaAggiornata, this,
+        &MainWindow::aggiornaControlliOrdiniDaEvadere);
+    m_menuStati = new QMenu(this);
+    ui->tbOrdiniDaEvadereImpostaStato->setMenu(m_menuStati);
+    ui->tbOrdiniDaEvadereImpostaStato->setPopupMode(QToolButton::MenuButtonPopup);
+    m_menuStampa = new QMenu(this);
+    m_menuStampa->addAction(ui->actionOrdiniDaEvadereAvvia_stampa);
+    m_menuStampa->addAction(ui->actionOrdiniDaEvadereAnteprima_di_stampa);
+    ui->tbOrdiniDaEvadereStampa->setMenu(m_menuStampa);
+    ui->tbOrdiniDaEvadereStampa->setPopupMode(QToolButton::MenuButtonPopup);
+
     m_ordineDownload = new OrdineDownload(this);
     connect(
         m_ordineDownload, &OrdineDownload::queueChanged, this, &MainWindow::updateDownloadQueue);
@@ -119,6 +138,9 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The panel empties its list while the list still exists.
+    m_ordiniDaEvadere->disconnect(this);
+    m_ordiniDaEvadere.reset();
     // The engine's last signals (its workers are being stopped) must not reach
     // the half-destroyed window either.
     m_ordineDownload->disconnect(this);
@@ -440,6 +462,7 @@ void MainWindow::ricezioneAccesa()
     ui->tbAttivaRicezioneOrdini->setText(tr("Connesso"));
     ui->tbAttivaRicezioneOrdini->setToolTip(tr("Disattiva ricezione ordini"));
     applyServiceAccessOrdini();
+    updateOrdiniDaEvadere();
     m_ordineDownload->startDownload(false);
 }
 
@@ -450,6 +473,7 @@ void MainWindow::ricezioneSpenta()
     ui->tbAttivaRicezioneOrdini->setChecked(false);
     ui->tbAttivaRicezioneOrdini->setText(tr("Connetti"));
     ui->tbAttivaRicezioneOrdini->setToolTip(tr("Attiva ricezione ordini"));
+    m_ordiniDaEvadere->fermaAggiornamento();
     m_ordineDownload->stopDownload(false, true);
 }
 
@@ -538,6 +562,8 @@ void MainWindow::on_DownloadOrderTerminated(Ordine *ordine, int)
     const int riga = ui->OrdineDownloadList->trovaOrdine(id);
     if (riga >= 0)
         ui->OrdineDownloadList->rimuoviElemento(riga);
+    // Automatic state, refresh of the orders to fulfil, automatic print.
+    m_ordiniDaEvadere->ordineScaricato(ordine);
 }
 
 void MainWindow::on_ordine_download_moved(int startIndex, int newIndex)
@@ -608,6 +634,99 @@ void MainWindow::on_DownloadError(QString message)
     dialog.setWindowTitle(tr("Errore durante la ricezione degli ordini"));
     dialog.setAutoCloseTime(120);
     dialog.exec();
+}
+
+// --- orders to fulfil ---------------------------------------------------------
+
+void MainWindow::updateOrdiniDaEvadere()
+{
+    m_ordiniDaEvadere->updateOrdiniDaEvadere();
+}
+
+void MainWindow::clearOrdiniDaEvadere()
+{
+    m_ordiniDaEvadere->clearOrdiniDaEvadere();
+    aggiornaControlliOrdiniDaEvadere();
+}
+
+// The fetcher answers the panel's logic directly; these run the same steps.
+void MainWindow::on_asyncGetListIntestazioni_response()
+{
+    m_ordiniDaEvadere->on_asyncGetListIntestazioni_response();
+}
+
+void MainWindow::on_asyncGetListIntestazioni_exception()
+{
+    m_ordiniDaEvadere->on_asyncGetListIntestazioni_exception();
+}
+
+void MainWindow::aggiornaControlliOrdiniDaEvadere()
+{
+    const bool ordini = !m_ordiniDaEvadere->vuota();
+    ui->tbOrdiniDaEvadereImpostaStato->setEnabled(ordini);
+    ui->tbOrdiniDaEvadereStampa->setEnabled(ordini);
+    ui->actionOrdiniDaEvadereAvvia_stampa->setEnabled(ordini);
+    ui->actionOrdiniDaEvadereAnteprima_di_stampa->setEnabled(ordini);
+    m_ordiniDaEvadere->popolaMenuStati(m_menuStati);
+}
+
+void MainWindow::on_ordineDaEvadereStatusChanged(int status)
+{
+    m_ordiniDaEvadere->on_ordineDaEvadereStatusChanged(status);
+}
+
+void MainWindow::on_tbOrdiniDaEvadereImpostaStato_clicked()
+{
+    on_ordineDaEvadereStatusChanged(Ordini::IN_LAVORAZIONE);
+}
+
+void MainWindow::on_tbOrdiniDaEvadereStampa_clicked()
+{
+    m_ordiniDaEvadere->stampa();
+}
+
+void MainWindow::on_actionOrdiniDaEvadereAvvia_stampa_triggered()
+{
+    m_ordiniDaEvadere->stampa();
+}
+
+void MainWindow::on_actionOrdiniDaEvadereAnteprima_di_stampa_triggered()
+{
+    m_ordiniDaEvadere->anteprima();
+}
+
+void MainWindow::on_OrdiniDaEvadere_itemDoubleClicked(QListWidgetItem *)
+{
+    // Opening the order needs the order detail window, which is not there yet.
+}
+
+std::unique_ptr<ReportOrdineDettaglioCustomModel> MainWindow::reportOrdiniDaEvadereDataModel()
+{
+    return m_ordiniDaEvadere->reportOrdiniDaEvadereDataModel();
+}
+
+QMap<QString, QVariant> MainWindow::reportOrdiniDaEvadereParameters() const
+{
+    return m_ordiniDaEvadere->reportOrdiniDaEvadereParameters();
+}
+
+std::unique_ptr<NCReport> MainWindow::getOrdiniDaEvadereReportOrdine()
+{
+    return m_ordiniDaEvadere->getOrdiniDaEvadereReportOrdine();
+}
+
+std::unique_ptr<ReportOrdineDettaglioCustomModel> MainWindow::reportOrdineDataModel(Ordine *ordine)
+{
+    if (!ordine)
+        throw Ordine::OrdineException("", tr("Nessun ordine").toStdString());
+    return m_ordiniDaEvadere->reportOrdineDataModel(*ordine);
+}
+
+std::unique_ptr<NCReport> MainWindow::getReportOrdine(Ordine *ordine)
+{
+    if (!ordine)
+        throw Ordine::OrdineException("", tr("Nessun ordine").toStdString());
+    return m_ordiniDaEvadere->getReportOrdine(*ordine);
 }
 
 // --- "?" menu -----------------------------------------------------------------

@@ -3,17 +3,23 @@
 #include "common/vendra2commons.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <QMdiSubWindow>
 #include <QSystemTrayIcon>
+#include <QVariant>
 
 #include <memory>
 
+class NCReport;
 class Ordine;
 class OrdineDownload;
+class OrdiniDaEvadere;
 class QAction;
 class QCloseEvent;
+class QListWidgetItem;
 class QMenu;
 class QSignalMapper;
+class ReportOrdineDettaglioCustomModel;
 
 namespace Ui
 {
@@ -62,6 +68,19 @@ public:
     OrdineDownload *ordineDownload() const { return m_ordineDownload; }
     bool isRicezioneAttiva() const;
 
+    // The orders-to-fulfil panel's logic (owned by the window).
+    OrdiniDaEvadere *ordiniDaEvadere() const { return m_ordiniDaEvadere.get(); }
+    // The state menu of tbOrdiniDaEvadereImpostaStato, rebuilt after each refresh.
+    QMenu *menuStatiOrdiniDaEvadere() const { return m_menuStati; }
+
+    // Envelopes of the listed orders, and of one order.
+    std::unique_ptr<ReportOrdineDettaglioCustomModel> reportOrdiniDaEvadereDataModel();
+    QMap<QString, QVariant> reportOrdiniDaEvadereParameters() const;
+    std::unique_ptr<NCReport> getOrdiniDaEvadereReportOrdine();
+    // Throw Ordine::OrdineException when the order cannot be loaded.
+    std::unique_ptr<ReportOrdineDettaglioCustomModel> reportOrdineDataModel(Ordine *ordine);
+    std::unique_ptr<NCReport> getReportOrdine(Ordine *ordine);
+
 public slots:
     void updateMenuFinestre();
     void updateActions();
@@ -89,6 +108,18 @@ public slots:
     void on_DownloadQueueItemAbort_clicked();
     void on_OrdineDownloadList_itemSelectionChanged();
 
+    // Orders to fulfil.
+    void updateOrdiniDaEvadere();
+    void clearOrdiniDaEvadere();
+    void on_asyncGetListIntestazioni_response();
+    void on_asyncGetListIntestazioni_exception();
+    void on_ordineDaEvadereStatusChanged(int status);
+    void on_tbOrdiniDaEvadereImpostaStato_clicked();
+    void on_tbOrdiniDaEvadereStampa_clicked();
+    void on_actionOrdiniDaEvadereAvvia_stampa_triggered();
+    void on_actionOrdiniDaEvadereAnteprima_di_stampa_triggered();
+    void on_OrdiniDaEvadere_itemDoubleClicked(QListWidgetItem *item);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -112,6 +143,8 @@ private:
     void ricezioneAccesa();
     void ricezioneSpenta();
     QString idTestaCoda() const;
+    // Controls and state menu of the orders-to-fulfil panel, after each refresh.
+    void aggiornaControlliOrdiniDaEvadere();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QSignalMapper *windowMapper = nullptr;
@@ -125,4 +158,8 @@ private:
     QMenu *trayIconMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     OrdineDownload *m_ordineDownload = nullptr;
+    QMenu *m_menuStati = nullptr;
+    QMenu *m_menuStampa = nullptr;
+    // Declared last: goes first, while the list widget it fills still exists.
+    std::unique_ptr<OrdiniDaEvadere> m_ordiniDaEvadere;
 };

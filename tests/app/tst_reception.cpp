@@ -1,7 +1,8 @@
 // Order reception through the main window, end to end: a lab filled by the
 // simulator on a real service database and a real FTP server; the reception
 // switch with its folder check, the queue view, cancelling a queued order,
-// and a download error with the error dialog, its reconnection and "Annulla".
+// a download error with the error dialog, its reconnection and "Annulla",
+// and the orders-to-fulfil panel fed by the downloads.
 
 #include "apptestsupport.h"
 #include "common/dialogfacade.h"
@@ -9,10 +10,13 @@
 #include "ftpserver.h"
 #include "labsim.h"
 #include "mainwindow.h"
+#include "ncreport.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
 #include "ordinedownloadwidget.h"
 #include "ordini.h"
+#include "ordinidaevadere.h"
+#include "pdftools.h"
 #include "resources/v2resources.h"
 #include "servicedb.h"
 #include "settings/appsettings.h"
@@ -23,7 +27,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QListWidget>
+#include <QMenu>
 #include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -245,6 +252,11 @@ private slots:
 
     void cleanup()
     {
+        NCReport::setPrintDialogHook(nullptr);
+        for (const char *chiave :
+            { "StampaAutomatica", "StampaAutomaticaCopie", "StampaAutomaticaNomeStampante",
+                "PrintQueueSetState", "ImpostaStatoAutomatico", "ImpostaStatoAutomaticoSu" })
+            apptest::removeLocalSetting(QLatin1String(chiave));
         ftp.reset();
         setInstallationFilePath(QString());
         lab.reset();
@@ -561,6 +573,112 @@ private slots:
         QCOMPARE(int(carica(rimasto)->stato), int(Ordini::PENDENTE));
         lista(window)->clearSelection();
         QVERIFY(!annulla->isEnabled());
+        QVERIFY(window.close());
+    }
+
+    void downloadedOrdersReachThePanel()
+    {
+        preparaLab();
+        const QVector<labsim::PlacedOrder> posti = piazza({
+            ordineSpec(QStringLiteral("mrossi"),
+                { riga(2, QStringLiteral("LUC - 10x15"), 2, QStringLiteral("IMG_0001.jpg")),
+                    riga(0) }),
+            ordineSpec(QStringLiteral("fotobianchi"),
+                { riga(1, QString(), 1, QStringLiteral("logo.png")) }),
+        });
+        // Envelopes printed automatically on a printer this computer lacks.
+        apptest::writeLocalSetting(QStringLiteral("StampaAutomatica"), true);
+        apptest::writeLocalSetting(QStringLiteral("StampaAutomaticaCopie"), 1);
+        apptest::writeLocalSetting(
+            QStringLiteral("StampaAutomaticaNomeStampante"), QStringLiteral("Laser Reparto X"));
+        apptest::writeLocalSetting(QStringLiteral("PrintQueueSetState"), true);
+
+        apptest::ModalWatcher watcher(gestore({}));
+        MainWindow window;
+        window.show();
+        auto *pannello = window.findChild<QListWidget *>(QStringLiteral("OrdiniDaEvadere"));
+        QToolButton *stato = pulsante(window, "tbOrdiniDaEvadereImpostaStato");
+        QToolButton *stampa = pulsante(window, "tbOrdiniDaEvadereStampa");
+        QAction *anteprima = azione(window, "actionOrdiniDaEvadereAnteprima_di_stampa");
+        QVERIFY(!stato->isEnabled() && !stampa->isEnabled() && !anteprima->isEnabled());
+        QVERIFY(!window.ordiniDaEvadere()->timer().isActive());
+
+        QSignalSpy fatti(window.ordineDownload(), &OrdineDownload::orderTerminated);
+        pulsante(window, "tbAttivaRicezioneOrdini")->click();
+        QVERIFY(window.ordiniDaEvadere()->timer().isActive());
+        QVERIFY(QTest::qWaitFor([&] { return fatti.count() == 2; }, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return pannello->count() == 2; }, 20000));
+        const QString oggi = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+        QStringList testi;
+        for (int i = 0; i < pannello->count(); ++i)
+            testi << pannello->item(i)->text();
+        testi.sort();
+        QStringList previsti {
+            QStringLiteral("N° %1 del %2 - mrossi").arg(posti[0].numero).arg(oggi),
+            QStringLiteral("N° %1 del %2 - fotobianchi").arg(posti[1].numero).arg(oggi),
+        };
+        previsti.sort();
+        QCOMPARE(testi, previsti);
+        QVERIFY(stato->isEnabled() && stampa->isEnabled() && anteprima->isEnabled());
+        QCOMPARE(window.menuStatiOrdiniDaEvadere()->actions().size(), 7);
+        QCOMPARE(apptest::logTexts(window)
+                     .filter(QStringLiteral(" - Errore in fase di stampa dell'ordine: Stampante "
+                                            "'Laser Reparto X' non trovata"))
+                     .size(),
+            2);
+
+        // The state button asks first; "No" leaves the orders as they are.
+        DialogFacade::pushAnswer(1);
+        stato->click();
+        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Imposta Stato"));
+        QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("'In lavorazione'")));
+        QCOMPARE(int(carica(posti[0].guid)->stato), int(Ordini::RICEVUTO));
+
+        // Printing the envelopes puts the printed orders to work.
+        QTemporaryDir cartella;
+        const QString pdf = cartella.filePath(QStringLiteral("buste.pdf"));
+        NCReport::setPrintDialogHook([&](QPrinter *printer, QWidget *) {
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            return true;
+        });
+        stampa->click();
+        QCOMPARE(pdftools::pages(pdf), 2);
+        const QString testo = pdftools::simplified(pdftools::text(pdf));
+        for (const labsim::PlacedOrder &p : posti) {
+            QVERIFY2(
+                testo.contains(QStringLiteral("Ordine n. %1").arg(p.numero)), qPrintable(testo));
+            QCOMPARE(int(carica(p.guid)->stato), int(Ordini::IN_LAVORAZIONE));
+        }
+        QVERIFY(testo.contains(QStringLiteral("IMG_0001.jpg")));
+        QVERIFY(QTest::qWaitFor([&] { return pannello->count() == 0; }, 20000));
+        QVERIFY(!stato->isEnabled() && !stampa->isEnabled());
+
+        // Reception off: the panel is no longer refreshed.
+        pulsante(window, "tbAttivaRicezioneOrdini")->click();
+        QVERIFY(!window.ordiniDaEvadere()->timer().isActive());
+        QVERIFY(window.close());
+    }
+
+    void automaticStateAfterDownload()
+    {
+        preparaLab();
+        const QVector<labsim::PlacedOrder> posti = piazza({ ordineSpec(
+            QStringLiteral("gverdi"), { riga(2, QStringLiteral("LUC - 13x18"), 1) }) });
+        apptest::writeLocalSetting(QStringLiteral("ImpostaStatoAutomatico"), true);
+        apptest::writeLocalSetting(QStringLiteral("ImpostaStatoAutomaticoSu"), 7);
+
+        apptest::ModalWatcher watcher(gestore({}));
+        MainWindow window;
+        QSignalSpy fatti(window.ordineDownload(), &OrdineDownload::orderTerminated);
+        pulsante(window, "tbAttivaRicezioneOrdini")->click();
+        QVERIFY(QTest::qWaitFor([&] { return fatti.count() == 1; }, 60000));
+        QCOMPARE(int(carica(posti[0].guid)->stato), int(Ordini::EVASO));
+        // The refresh that followed the download leaves it off the panel.
+        QVERIFY(QTest::qWaitFor([&] { return !window.ordiniDaEvadere()->isFetching(); }, 20000));
+        QCOMPARE(window.findChild<QListWidget *>(QStringLiteral("OrdiniDaEvadere"))->count(), 0);
+        QVERIFY(apptest::logTexts(window).filter(QStringLiteral("automatica")).isEmpty());
+        pulsante(window, "tbAttivaRicezioneOrdini")->click();
         QVERIFY(window.close());
     }
 };
