@@ -81,19 +81,13 @@ public:
     std::unique_ptr<ReportOrdineDettaglioCustomModel> reportOrdineDataModel(Ordine *ordine);
     std::unique_ptr<NCReport> getReportOrdine(Ordine *ordine);
 
-public slots:
-    void updateMenuFinestre();
-    void updateActions();
-    void setActiveSubWindow(QWidget *window);
+    // Handlers connected explicitly to the engine, the panel and the
+    // sub-windows. Plain members rather than slots: their names follow the
+    // slot naming of the form's widgets, but no widget of the form is behind
+    // them, so automatic connection by name must not look at them.
     void on_childClose();
     // The one way to add an entry to the event log.
     void on_logEvent(Vendra2Commons::LogType messageType, QString message);
-    void slotTrayClosed();
-    void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
-
-    // Download queue and reception switch.
-    void updateDownloadQueue(int queueSize);
-    void clearDownloadQueue();
     void on_DownloadError(QString message);
     void on_DownloadFileTerminated(int current, int total);
     void on_DownloadOrderTerminated(Ordine *ordine, int total);
@@ -102,6 +96,20 @@ public slots:
     void on_DownloadStopProcessing();
     void on_DownloadStartProcessing();
     void on_ordine_download_moved(int startIndex, int newIndex);
+    void on_asyncGetListIntestazioni_response();
+    void on_asyncGetListIntestazioni_exception();
+    void on_ordineDaEvadereStatusChanged(int status);
+
+public slots:
+    void updateMenuFinestre();
+    void updateActions();
+    void setActiveSubWindow(QWidget *window);
+    void slotTrayClosed();
+    void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
+
+    // Download queue and reception switch.
+    void updateDownloadQueue(int queueSize);
+    void clearDownloadQueue();
     void on_actionAbilita_ricezione_ordini_triggered();
     void on_tbAttivaRicezioneOrdini_clicked();
     void on_actionConnetti_triggered();
@@ -111,9 +119,6 @@ public slots:
     // Orders to fulfil.
     void updateOrdiniDaEvadere();
     void clearOrdiniDaEvadere();
-    void on_asyncGetListIntestazioni_response();
-    void on_asyncGetListIntestazioni_exception();
-    void on_ordineDaEvadereStatusChanged(int status);
     void on_tbOrdiniDaEvadereImpostaStato_clicked();
     void on_tbOrdiniDaEvadereStampa_clicked();
     void on_actionOrdiniDaEvadereAvvia_stampa_triggered();

@@ -90,6 +90,21 @@ private slots:
         DialogFacade::setScripted(true);
     }
 
+    // Every on_<object>_<signal> slot must find its widget; handlers wired by
+    // hand must not be left for the automatic connection to complain about.
+    void everySlotNamedAfterAWidgetConnects()
+    {
+        static QStringList messages;
+        messages.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { messages << m; });
+        {
+            MainWindow window;
+        }
+        qInstallMessageHandler(previous);
+        QCOMPARE(messages.filter(QStringLiteral("connectSlotsByName")), QStringList());
+    }
+
     void formHasItsActionsEnabledOnlyWhereTheyWork()
     {
         MainWindow window;
