@@ -33,8 +33,10 @@ public:
         // with the fixture.
         QString rootDir;
         // Bytes per second the server sends (downloads) or accepts
-        // (uploads); 0 is unlimited. pyftpdlib sends in 64 KiB chunks and
-        // then sleeps, so a limit of 1 gives one chunk and then silence.
+        // (uploads), per data connection and from its first byte on, so a
+        // file of N bytes takes about N / limit seconds; 0 is unlimited.
+        // The server sends in 64 KiB chunks and then sleeps, so a limit of
+        // 1 gives one chunk and then silence.
         qint64 downloadLimit = 0;
         qint64 uploadLimit = 0;
         // Accepts connections and never answers: a hung server.

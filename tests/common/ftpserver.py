@@ -57,6 +57,47 @@ def run_silent(port):
         log("CONNECT")
 
 
+def throttled_dtp(base, download_limit, upload_limit):
+    """A data channel that keeps to the limits from its first byte on.
+
+    pyftpdlib's own throttle only starts counting time once a channel has
+    moved a full second's worth of bytes, so every file shorter than about
+    twice the limit went out at full speed. Here each data connection sleeps
+    whenever it is ahead of limit * elapsed time, so a file of N bytes takes
+    about N / limit seconds (its last chunk included: the channel closes,
+    and the client sees the end of the file, only after that sleep).
+    """
+
+    class Dtp(base):
+        # pyftpdlib counts from its own side: it "writes" what clients
+        # download and "reads" what they upload.
+        write_limit = download_limit
+        read_limit = upload_limit
+        # Whole 64 KiB chunks, so that a limit of 1 sends one chunk and then
+        # stays silent.
+        auto_sized_buffers = False
+
+        def _throttle_bandwidth(self, len_chunk, max_speed):
+            now = time.monotonic()
+            if getattr(self, "_started", None) is None:
+                self._started = now
+                self._moved = 0
+            self._moved += len_chunk
+            ahead = self._moved / float(max_speed) - (now - self._started)
+            if ahead <= 0:
+                return
+
+            def wake():
+                self._throttler = None
+                self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+
+            self.del_channel()
+            self._cancel_throttler()
+            self._throttler = self.ioloop.call_later(ahead, wake, _errback=self.handle_error)
+
+    return Dtp
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
@@ -105,13 +146,8 @@ def main():
     # pyftpdlib waits 3 s before refusing a bad password; tests try several.
     Handler.auth_failed_timeout = 0.1
     if args.download_limit or args.upload_limit:
-        class Dtp(ThrottledDTPHandler):
-            pass
-        # pyftpdlib counts from its own side: it "writes" what clients
-        # download and "reads" what they upload.
-        Dtp.write_limit = args.download_limit
-        Dtp.read_limit = args.upload_limit
-        Handler.dtp_handler = Dtp
+        Handler.dtp_handler = throttled_dtp(
+            ThrottledDTPHandler, args.download_limit, args.upload_limit)
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
     server.max_cons = 64
