@@ -35,3 +35,16 @@ void WaitCursor::restore()
     if (haveGuiApplication())
         QGuiApplication::restoreOverrideCursor();
 }
+
+NormalCursor::NormalCursor()
+    : active(QGuiApplication::overrideCursor() != nullptr)
+{
+    if (active)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+}
+
+NormalCursor::~NormalCursor()
+{
+    if (active)
+        QGuiApplication::restoreOverrideCursor();
+}

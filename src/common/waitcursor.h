@@ -19,3 +19,17 @@ public:
 private:
     bool active = false;
 };
+
+// The normal cursor for as long as the object lives (a message box is up),
+// whatever wait cursor an outer scope holds; the outer one comes back after.
+class NormalCursor
+{
+public:
+    NormalCursor();
+    ~NormalCursor();
+    NormalCursor(const NormalCursor &) = delete;
+    NormalCursor &operator=(const NormalCursor &) = delete;
+
+private:
+    bool active = false;
+};

@@ -33,28 +33,6 @@ QString q(const std::string &s)
     return QString::fromStdString(s);
 }
 
-// The normal cursor for as long as a message box is up, whatever wait
-// cursor an outer scope holds.
-class NormalCursor
-{
-public:
-    NormalCursor()
-        : active(QApplication::overrideCursor() != nullptr)
-    {
-        if (active)
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-    }
-    ~NormalCursor()
-    {
-        if (active)
-            QApplication::restoreOverrideCursor();
-    }
-    NormalCursor(const NormalCursor &) = delete;
-    NormalCursor &operator=(const NormalCursor &) = delete;
-
-private:
-    bool active;
-};
 
 // The order as it goes in: reloaded into `copia` when asked.
 const Ordine &daAggiungere(const Ordine &ordine, Ricarica ricarica, Ordine &copia)

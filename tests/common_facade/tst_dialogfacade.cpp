@@ -229,6 +229,22 @@ void TestDialogFacade::waitCursorRestoresOnEveryPath()
     } catch (int) {
     }
     QVERIFY(!QApplication::overrideCursor());
+
+    // A box shown under a wait cursor gets the normal one, and the wait
+    // cursor comes back afterwards; without a wait cursor nothing is pushed.
+    {
+        WaitCursor wait;
+        {
+            NormalCursor normal;
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+        }
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    {
+        NormalCursor normal;
+        QVERIFY(!QApplication::overrideCursor());
+    }
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestDialogFacade)

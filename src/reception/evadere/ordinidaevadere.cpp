@@ -29,28 +29,6 @@ QString q(const std::string &s)
     return QString::fromStdString(s);
 }
 
-// The normal cursor while a message box is up, whatever wait cursor an
-// outer scope holds.
-class NormalCursor
-{
-public:
-    NormalCursor()
-        : active(QApplication::overrideCursor() != nullptr)
-    {
-        if (active)
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-    }
-    ~NormalCursor()
-    {
-        if (active)
-            QApplication::restoreOverrideCursor();
-    }
-    NormalCursor(const NormalCursor &) = delete;
-    NormalCursor &operator=(const NormalCursor &) = delete;
-
-private:
-    bool active;
-};
 
 using Ordini_ = std::vector<std::unique_ptr<Ordine>>;
 
