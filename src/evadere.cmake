@@ -11,5 +11,5 @@ add_library(v2evadere STATIC
     ${V2EVADERE_DIR}/ordinidaevadere.cpp)
 target_include_directories(v2evadere PUBLIC ${V2EVADERE_DIR})
 target_link_libraries(v2evadere PUBLIC
-    v2reports v2report v2services v2settings v2common v2resources
+    v2reports v2report v2reception v2services v2settings v2common v2resources
     Qt5::Widgets Qt5::PrintSupport)

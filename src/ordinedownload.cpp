@@ -29,7 +29,7 @@ QString idDi(const Ordine &o)
 // OrdineAsyncGetList
 
 OrdineAsyncGetList::OrdineAsyncGetList(QObject *parent)
-    : QThread(parent)
+    : OrdineAsyncFetch(parent)
 {
 }
 
@@ -37,7 +37,6 @@ OrdineAsyncGetList::~OrdineAsyncGetList()
 {
     // A service call cannot be interrupted; it is short, so wait for it.
     wait();
-    liberaRisultato();
 }
 
 void OrdineAsyncGetList::impostaParametri(
@@ -49,42 +48,15 @@ void OrdineAsyncGetList::impostaParametri(
     m_quanti = quanti;
 }
 
-std::vector<std::unique_ptr<Ordine>> OrdineAsyncGetList::prendiRisultato()
+std::vector<Ordine *> OrdineAsyncGetList::interroga(Ordine &temporaneo)
 {
-    std::vector<std::unique_ptr<Ordine>> r;
-    r.reserve(m_risultato.size());
-    for (Ordine *o : m_risultato)
-        r.emplace_back(o);
-    m_risultato.clear();
-    return r;
+    return temporaneo.listaSQL(
+        m_primo, m_quanti, m_filtro.toStdString(), m_ordinamento.toStdString());
 }
 
-void OrdineAsyncGetList::liberaRisultato()
+void OrdineAsyncGetList::annuncia(bool riuscito)
 {
-    for (Ordine *o : m_risultato)
-        delete o;
-    m_risultato.clear();
-}
-
-void OrdineAsyncGetList::run()
-{
-    liberaRisultato();
-    m_errorMessage.clear();
-    m_errorCode.clear();
-    bool ok = false;
-    try {
-        Ordine tmp;
-        m_risultato
-            = tmp.listaSQL(m_primo, m_quanti, m_filtro.toStdString(), m_ordinamento.toStdString());
-        ok = true;
-    } catch (const Ordine::OrdineException &e) {
-        m_errorMessage = QString::fromStdString(e.getMessage());
-        m_errorCode = QString::fromStdString(e.getCode());
-    } catch (...) {
-        m_errorMessage = QStringLiteral("Errore sconosciuto");
-        m_errorCode.clear();
-    }
-    if (ok)
+    if (riuscito)
         emit getListOrdini_response();
     else
         emit getListOrdini_exception();

@@ -5,6 +5,8 @@
 // worker that runs on the head of the queue. Lives on the GUI thread and
 // reports only through signals.
 
+#include "ordineasyncfetch.h"
+
 #include <QList>
 #include <QString>
 #include <QThread>
@@ -17,7 +19,7 @@ class Ordine;
 class OrdineDownloadThread;
 
 // One background fetch of the orders to download.
-class OrdineAsyncGetList : public QThread
+class OrdineAsyncGetList : public OrdineAsyncFetch
 {
     Q_OBJECT
 public:
@@ -33,30 +35,19 @@ public:
     int primo() const { return m_primo; }
     int quanti() const { return m_quanti; }
 
-    // The orders of the last fetch, handed over to the caller (read only
-    // after getListOrdini_response() arrived).
-    std::vector<std::unique_ptr<Ordine>> prendiRisultato();
-
-    QString errorMessage() const { return m_errorMessage; }
-    QString errorCode() const { return m_errorCode; }
-
 signals:
     void getListOrdini_response();
     void getListOrdini_exception();
 
 protected:
-    void run() override;
+    std::vector<Ordine *> interroga(Ordine &temporaneo) override;
+    void annuncia(bool riuscito) override;
 
 private:
-    void liberaRisultato();
-
     QString m_filtro;
     QString m_ordinamento = QStringLiteral("data");
     int m_primo = 0;
     int m_quanti = 0;
-    std::vector<Ordine *> m_risultato; // owned until prendiRisultato()
-    QString m_errorMessage;
-    QString m_errorCode;
 };
 
 class OrdineDownload : public QObject

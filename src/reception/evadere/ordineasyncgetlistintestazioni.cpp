@@ -3,7 +3,7 @@
 #include "ordini.h"
 
 OrdineAsyncGetListIntestazioni::OrdineAsyncGetListIntestazioni(QObject *parent)
-    : QThread(parent)
+    : OrdineAsyncFetch(parent)
 {
 }
 
@@ -11,7 +11,6 @@ OrdineAsyncGetListIntestazioni::~OrdineAsyncGetListIntestazioni()
 {
     // A service call cannot be interrupted; it is short, so wait for it.
     wait();
-    liberaRisultato();
 }
 
 void OrdineAsyncGetListIntestazioni::impostaParametri(const std::string &utente,
@@ -29,42 +28,15 @@ void OrdineAsyncGetListIntestazioni::impostaParametri(const std::string &utente,
     m_quanti = quanti;
 }
 
-std::vector<std::unique_ptr<Ordine>> OrdineAsyncGetListIntestazioni::prendiRisultato()
+std::vector<Ordine *> OrdineAsyncGetListIntestazioni::interroga(Ordine &temporaneo)
 {
-    std::vector<std::unique_ptr<Ordine>> r;
-    r.reserve(m_risultato.size());
-    for (Ordine *o : m_risultato)
-        r.emplace_back(o);
-    m_risultato.clear();
-    return r;
+    return temporaneo.listaIntestazioni(m_utente, m_intestatario, m_numeroDa, m_numeroA, m_dataDa,
+        m_dataA, m_stati, m_primo, m_quanti, std::string());
 }
 
-void OrdineAsyncGetListIntestazioni::liberaRisultato()
+void OrdineAsyncGetListIntestazioni::annuncia(bool riuscito)
 {
-    for (Ordine *o : m_risultato)
-        delete o;
-    m_risultato.clear();
-}
-
-void OrdineAsyncGetListIntestazioni::run()
-{
-    liberaRisultato();
-    m_errorMessage.clear();
-    m_errorCode.clear();
-    bool ok = false;
-    try {
-        Ordine tmp;
-        m_risultato = tmp.listaIntestazioni(m_utente, m_intestatario, m_numeroDa, m_numeroA,
-            m_dataDa, m_dataA, m_stati, m_primo, m_quanti, std::string());
-        ok = true;
-    } catch (const Ordine::OrdineException &e) {
-        m_errorMessage = QString::fromStdString(e.getMessage());
-        m_errorCode = QString::fromStdString(e.getCode());
-    } catch (...) {
-        m_errorMessage = QStringLiteral("Errore sconosciuto");
-        m_errorCode.clear();
-    }
-    if (ok)
+    if (riuscito)
         emit getListOrdiniIntestazione_response();
     else
         emit getListOrdiniIntestazione_exception();

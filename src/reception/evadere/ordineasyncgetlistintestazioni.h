@@ -2,8 +2,9 @@
 
 // One background fetch of order headers (the orders to fulfil).
 
+#include "ordineasyncfetch.h"
+
 #include <QString>
-#include <QThread>
 
 #include <memory>
 #include <string>
@@ -11,7 +12,7 @@
 
 class Ordine;
 
-class OrdineAsyncGetListIntestazioni : public QThread
+class OrdineAsyncGetListIntestazioni : public OrdineAsyncFetch
 {
     Q_OBJECT
 public:
@@ -33,23 +34,15 @@ public:
     int primo() const { return m_primo; }
     int quanti() const { return m_quanti; }
 
-    // The headers of the last fetch, handed over to the caller. Read only
-    // after getListOrdiniIntestazione_response() arrived.
-    std::vector<std::unique_ptr<Ordine>> prendiRisultato();
-
-    QString errorMessage() const { return m_errorMessage; }
-    QString errorCode() const { return m_errorCode; }
-
 signals:
     void getListOrdiniIntestazione_response();
     void getListOrdiniIntestazione_exception();
 
 protected:
-    void run() override;
+    std::vector<Ordine *> interroga(Ordine &temporaneo) override;
+    void annuncia(bool riuscito) override;
 
 private:
-    void liberaRisultato();
-
     std::string m_utente;
     std::string m_intestatario;
     int m_numeroDa = 0;
@@ -59,7 +52,4 @@ private:
     std::vector<int> m_stati;
     int m_primo = 0;
     int m_quanti = 0;
-    std::vector<Ordine *> m_risultato; // owned until prendiRisultato()
-    QString m_errorMessage;
-    QString m_errorCode;
 };
