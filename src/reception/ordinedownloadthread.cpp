@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutexLocker>
+#include <QTimer>
 
 #include <climits>
 #include <vector>
@@ -29,6 +30,10 @@ QString qs(const std::string &s)
 {
     return QString::fromStdString(s);
 }
+
+// Shortest interval between two progress updates delivered to the
+// object's thread.
+constexpr int IntervalloProgressoMs = 40;
 
 const char *const MsgRiga = "Impossibile aggiornare le informazioni della riga ordine:\r\n";
 const char *const MsgFile = "Impossibile aggiornare le informazioni sul file nel database:\r\n";
@@ -115,6 +120,28 @@ void OrdineDownloadThread::onFtpFileProgress(int byteTransferred, int totalBytes
     qCDebug(lcProgresso).noquote() << QString("GlobalFileProgress %1 di %2").arg(done).arg(total);
 }
 
+void OrdineDownloadThread::registraProgresso(int byteTransferred, int totalBytes)
+{
+    m_progresso.store((uint64_t(uint32_t(byteTransferred)) << 32) | uint32_t(totalBytes));
+    if (!m_progressoInViaggio.exchange(true))
+        QMetaObject::invokeMethod(
+            this, [this] { consegnaProgresso(); }, Qt::QueuedConnection);
+}
+
+void OrdineDownloadThread::consegnaProgresso()
+{
+    const uint64_t p = m_progresso.load();
+    onFtpFileProgress(int(uint32_t(p >> 32)), int(uint32_t(p)));
+    // Figures that come meanwhile wait for the next tick: a progress bar
+    // needs no more, and this thread is not woken once per block. The
+    // latest figures always arrive, at most a tick late.
+    QTimer::singleShot(IntervalloProgressoMs, this, [this, p] {
+        m_progressoInViaggio.store(false);
+        if (m_progresso.load() != p && !m_progressoInViaggio.exchange(true))
+            consegnaProgresso();
+    });
+}
+
 QString OrdineDownloadThread::percorsoRemoto(
     const std::string &cartella, const std::string &idFile) const
 {
@@ -188,8 +215,11 @@ void OrdineDownloadThread::run()
         // or a login to a server that does not answer; the stall limit
         // covers the login too.
         auto client = FTPClient::unconnected(m_imp.ftpHost.toStdString(), m_imp.ftpPort);
-        connect(client.get(), &FTPClient::onFileProgress, this,
-            &OrdineDownloadThread::onFtpFileProgress);
+        // Direct: one queued event per block would flood the receiving
+        // thread on a fast link; registraProgresso posts them coalesced.
+        connect(
+            client.get(), &FTPClient::onFileProgress, client.get(),
+            [this](int done, int total) { registraProgresso(done, total); }, Qt::DirectConnection);
         client->setStallTimeout(m_imp.ftpStallTimeout);
         client->setTransferBufferSize(m_imp.ftpBufferSize);
         client->setWorkingDir(m_imp.ftpRoot.toStdString());

@@ -90,6 +90,18 @@ private:
     QMutex m_ftpMutex; // guards m_ftp against stop() from another thread
     std::unique_ptr<FTPClient> m_ftp;
 
+    // Called on the worker thread per transfer block: keeps the latest
+    // figures and posts one update to the object's thread unless one is
+    // already on its way or waiting for its tick (that one then delivers
+    // the latest figures).
+    void registraProgresso(int byteTransferred, int totalBytes);
+    void consegnaProgresso();
+
     std::atomic<int64_t> m_bytesTotal { 0 };
     std::atomic<int64_t> m_bytesDone { 0 };
+
+    // Latest file progress, done in the high half and total in the low one,
+    // so that a pair is always read whole.
+    std::atomic<uint64_t> m_progresso { 0 };
+    std::atomic<bool> m_progressoInViaggio { false };
 };

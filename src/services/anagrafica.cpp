@@ -206,6 +206,7 @@ bool Operatore::inserisci()
     return guarded<OperatoreException>(scope(), [&](Connection &c) {
         const QString pw = passwordToStore(password);
         std::string codice = codice_operatore;
+        const OperatorsChange change;
         Transaction t(c);
         lockTable(c, "operatori");
         checkUsername(c, operatoriTable(), username, 0);
@@ -226,6 +227,7 @@ bool Operatore::modifica()
         if (id <= 0)
             fail(code::NotFound, QStringLiteral("L'operatore non è ancora memorizzato."));
         std::string codice = codice_operatore;
+        const OperatorsChange change;
         Transaction t(c);
         lockTable(c, "operatori");
         const QString pw = passwordForUpdate(c, operatoriTable(), id, password);
@@ -250,6 +252,7 @@ bool Operatore::modifica()
 bool Operatore::cancella()
 {
     return guarded<OperatoreException>(scope(), [&](Connection &c) {
+        const OperatorsChange change;
         Transaction t(c);
         lockTable(c, "operatori");
         if (storedState(c, "operatori", id) == ABILITATO && enabledOperators(c) <= 1)

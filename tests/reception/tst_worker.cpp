@@ -64,6 +64,7 @@ struct Rapporto {
     int terminati = 0;
     QList<QPair<int, int>> fileTerminati;
     QList<QPair<int, int>> globale;
+    QList<QPair<int, int>> file;
     QStringList correnti;
 };
 
@@ -203,7 +204,8 @@ private:
             [&](int d, int t) { r.globale << qMakePair(d, t); });
         connect(&w, &OrdineDownloadThread::currentProcessingFileChanged, &ctx,
             [&](const QString &f) { r.correnti << f; });
-        connect(&w, &OrdineDownloadThread::fileProgress, &ctx, [&](int d, int) {
+        connect(&w, &OrdineDownloadThread::fileProgress, &ctx, [&](int d, int t) {
+            r.file << qMakePair(d, t);
             if (durante)
                 durante(r, d);
         });
@@ -322,6 +324,10 @@ private slots:
             QCOMPARE(g.second, fileRiga.size() + stampa.size());
             QVERIFY(g.first >= 0 && g.first <= g.second);
         }
+        // Updates may be merged, but the last figures always arrive.
+        QCOMPARE(r.globale.last(),
+            qMakePair(fileRiga.size() + stampa.size(), fileRiga.size() + stampa.size()));
+        QCOMPARE(r.file.last(), qMakePair(stampa.size(), stampa.size()));
 
         const QString destFile = cartellaFile + nomeCartella + "/a_1.b.jpg";
         const QString destStampa

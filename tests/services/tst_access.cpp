@@ -87,6 +87,17 @@ private slots:
         QVERIFY(ops[0]->modifica());
         db->applyToLibraries("attivo", "pw");
         V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
+
+        // Disabled by another program (a bare UPDATE stands for it): refused
+        // within a second.
+        db->applyToLibraries();
+        addOperator("esterno", Account::ABILITATO);
+        db->applyToLibraries("esterno", "pw");
+        QVERIFY(own(Carta().lista({})).empty());
+        scalar(*db, "UPDATE operatori SET stato_account = ? WHERE username = ?",
+            { int(Account::DISABILITATO), QStringLiteral("esterno") });
+        QTest::qWait(1100);
+        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
     }
 
     void withoutOperatorAuthOnlyTheUpdateQuery()

@@ -19,6 +19,8 @@
 #include <QThreadStorage>
 #include <QUrl>
 
+#include <chrono>
+
 namespace v2db
 {
 
@@ -86,26 +88,37 @@ QString driverText(const QSqlError &e)
 // QThread::wait() returns, so no connection outlives its thread.
 struct ThreadConnections {
     QHash<QByteArray, QString> byEndpoint;
+    // Prepared statements kept for reuse, by connection name and SQL text;
+    // they must go before their connection does.
+    QHash<QString, QHash<QString, QSqlQuery>> prepared;
     ~ThreadConnections()
     {
+        prepared.clear();
         for (const QString &name : qAsConst(byEndpoint))
             removeConnection(name);
     }
-    static void removeConnection(const QString &name)
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            if (db.isValid())
-                db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
+    static void removeConnection(const QString &name);
 };
 
 QThreadStorage<ThreadConnections *> &threadConnections()
 {
     static QThreadStorage<ThreadConnections *> storage;
     return storage;
+}
+
+void ThreadConnections::removeConnection(const QString &name)
+{
+    {
+        auto &storage = threadConnections();
+        if (storage.hasLocalData())
+            storage.localData()->prepared.remove(name);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 ThreadConnections &localConnections()
@@ -222,15 +235,30 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
         && !head.startsWith(QLatin1String("BEGIN")) && !head.startsWith(QLatin1String("ROLLBACK")))
         m_mayHaveWritten = true;
 
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
+    // An UPDATE gives no rows to walk through, so its prepared statement
+    // can serve the next call at once: the per-file bookkeeping of a
+    // download repeats the same few.
+    const bool reusable = !values.isEmpty() && head.startsWith(QLatin1String("UPDATE"));
+    QHash<QString, QSqlQuery> *kept = reusable ? &localConnections().prepared[m_name] : nullptr;
+    QSqlQuery q;
     bool ok = false;
+    if (kept && kept->contains(sql)) {
+        q = kept->value(sql);
+        ok = true;
+    } else {
+        q = QSqlQuery(database());
+        q.setForwardOnly(true);
+    }
     if (values.isEmpty()) {
         // Statements without values run directly: PostgreSQL cannot prepare
         // transaction control or DDL.
         ok = q.exec(sql);
     } else {
-        ok = q.prepare(sql);
+        if (!ok) {
+            ok = q.prepare(sql);
+            if (ok && kept)
+                kept->insert(sql, q);
+        }
         if (ok) {
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values.at(i));
@@ -238,6 +266,8 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
         }
     }
     if (!ok) {
+        if (kept)
+            kept->remove(sql);
         m_statementFailed = true;
         const QSqlError err = q.lastError();
         if (err.type() == QSqlError::ConnectionError) {
@@ -472,6 +502,23 @@ QByteArray credentialKey(const Scope &s)
             QByteArray::fromStdString(s.password), processKey(), QCryptographicHash::Sha256);
 }
 
+// Bumped by every change of operators in this process.
+QAtomicInteger<quint64> operatorsGeneration;
+
+constexpr auto RecentlyVerifiedFor = std::chrono::seconds(1);
+
+struct RecentlyVerified {
+    quint64 generation = 0;
+    std::chrono::steady_clock::time_point until;
+};
+
+// Per thread, by connection and credentials: operators found enabled.
+QHash<QByteArray, RecentlyVerified> &recentlyVerified()
+{
+    thread_local QHash<QByteArray, RecentlyVerified> entries;
+    return entries;
+}
+
 void authenticate(Connection &c, const Scope &s)
 {
     const QString badCredentials = QStringLiteral("Credenziali non valide: nome utente o "
@@ -480,6 +527,23 @@ void authenticate(Connection &c, const Scope &s)
         fail(code::Auth,
             QStringLiteral("Credenziali non valide: nome utente dell'operatore "
                            "mancante."));
+    // Read before the operator row: a change committed after this point
+    // makes the entry stored below stale.
+    const quint64 generation = operatorsGeneration.loadAcquire();
+    const QByteArray key = credentialKey(s);
+    const QByteArray recentKey = c.name().toUtf8() + '\n' + key;
+    const auto now = std::chrono::steady_clock::now();
+    auto &recent = recentlyVerified();
+    // On PostgreSQL the read also finds a server link lost since the last
+    // call before the call writes anything, so that the call can run again
+    // on a new link: it stays.
+    const bool trustRecent = c.dialect() == Dialect::Sqlite;
+    if (trustRecent) {
+        const auto it = recent.constFind(recentKey);
+        if (it != recent.constEnd() && it->generation == generation && now < it->until)
+            return;
+    }
+
     QSqlQuery q
         = c.run(QStringLiteral("SELECT password, stato_account FROM operatori WHERE username = ?"),
             { qs(s.username) });
@@ -493,7 +557,7 @@ void authenticate(Connection &c, const Scope &s)
     const int state = q.value(1).toInt();
     q.finish();
 
-    const QByteArray key = credentialKey(s);
+    recent.remove(recentKey);
     bool known = false;
     {
         QMutexLocker lock(&credentialMutex);
@@ -510,9 +574,19 @@ void authenticate(Connection &c, const Scope &s)
         fail(code::Auth,
             QStringLiteral("Operatore non abilitato: l'account \"%1\" non è attivo.")
                 .arg(QString::fromStdString(s.username)));
+    if (!trustRecent)
+        return;
+    if (recent.size() >= 64)
+        recent.clear();
+    recent.insert(recentKey, { generation, now + RecentlyVerifiedFor });
 }
 
 } // namespace
+
+OperatorsChange::~OperatorsChange()
+{
+    operatorsGeneration.fetchAndAddOrdered(1);
+}
 
 void authorizeCall(Connection &c, const Scope &scope, bool anonymousAllowed)
 {
@@ -659,6 +733,8 @@ QString passwordToStore(const std::string &field, const QString &stored)
 
 void closeConnections(const QByteArray &endpoint)
 {
+    // The database behind the endpoint may be replaced next.
+    operatorsGeneration.fetchAndAddOrdered(1);
     auto &storage = threadConnections();
     if (!storage.hasLocalData())
         return;
@@ -721,12 +797,14 @@ void checkIdentifier(const QString &name)
 
 void createPostgresDatabase(const QByteArray &adminEndpoint, const QString &name)
 {
+    const OperatorsChange change;
     checkIdentifier(name);
     runAdminStatement(adminEndpoint, QStringLiteral("CREATE DATABASE %1").arg(name));
 }
 
 void dropPostgresDatabase(const QByteArray &adminEndpoint, const QString &name)
 {
+    const OperatorsChange change;
     checkIdentifier(name);
     closeConnections(withDatabase(adminEndpoint, name));
     runAdminStatement(

@@ -52,6 +52,8 @@ public:
     explicit Connection(const std::string &endpoint);
 
     Dialect dialect() const { return m_dialect; }
+    // Unique for the life of the process: a reopened link gets a new one.
+    const QString &name() const { return m_name; }
     QSqlDatabase database() const;
 
     // Prepares and runs `sql` with positional "?" values; throws on failure.
@@ -103,7 +105,25 @@ private:
 
 // Checks the operator's credentials of a library call on its connection
 // (with `anonymousAllowed`, a call without operator authentication passes).
+// On SQLite an operator found enabled is trusted again on the same thread
+// and connection for up to a second without reading the operator table; a
+// change of operators made in this process ends that at once, one made by
+// another program takes effect within that second. On PostgreSQL the read
+// runs on every call: it also finds a lost server link before the call
+// writes anything.
 void authorizeCall(Connection &c, const Scope &scope, bool anonymousAllowed = false);
+
+// Marks, when it goes out of scope, the operators as changed: declared before
+// the Transaction of a call that writes them, so that it fires after the
+// commit (or rollback) and no later check trusts an earlier verification.
+class OperatorsChange
+{
+public:
+    OperatorsChange() = default;
+    ~OperatorsChange();
+    OperatorsChange(const OperatorsChange &) = delete;
+    OperatorsChange &operator=(const OperatorsChange &) = delete;
+};
 
 // Runs `f(connection)` for a library call; any failure leaves as the
 // library class's exception E with the same code and message. A call that

@@ -11,9 +11,11 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace
 {
@@ -26,6 +28,9 @@ constexpr unsigned int DefaultBufferSize = 16384;
 constexpr long ReceiveBufferSize = 128 * 1024;
 // Longest nap of the transfer loop while no socket reports anything.
 constexpr int MaxPollMs = 100;
+// Calls in a row that the transfer loop makes without waiting while libcurl
+// has no socket to watch, before it naps all the same.
+constexpr int MaxImmediateRounds = 8;
 
 struct CurlDeleter {
     void operator()(CURL *c) const { curl_easy_cleanup(c); }
@@ -52,6 +57,110 @@ QString qs(const std::string &s)
 {
     return QString::fromStdString(s);
 }
+
+// Logged-in control connections whose client ended cleanly, kept a short
+// while for the next client of the same server and account: the download
+// queue runs one client per order, and a login costs far more than a file.
+// A connection the server has closed meanwhile is noticed by libcurl, which
+// then connects and logs in again by itself.
+class IdleConnections
+{
+public:
+    struct Connection {
+        std::string server; // host and port
+        std::string key; // server and account
+        CurlHandle curl;
+        MultiHandle multi;
+        QString entryPath;
+        bool announcesSize = false;
+        std::chrono::steady_clock::time_point since;
+    };
+
+    static IdleConnections &instance()
+    {
+        static IdleConnections pool;
+        return pool;
+    }
+
+    static std::string serverOf(const std::string &host, unsigned short port)
+    {
+        return host + '\n' + std::to_string(port);
+    }
+
+    static std::string keyOf(const std::string &host, unsigned short port, const std::string &user,
+        const std::string &password)
+    {
+        return serverOf(host, port) + '\n' + user + '\n' + password;
+    }
+
+    // The newest idle connection for `key`, if any. Without one, the idle
+    // connections to the same server under another account are closed: a
+    // server may allow a client only so many.
+    bool take(const std::string &server, const std::string &key, Connection &out)
+    {
+        std::vector<Connection> expired;
+        bool found = false;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            expire(expired);
+            for (auto it = m_idle.rbegin(); it != m_idle.rend(); ++it) {
+                if (it->key == key) {
+                    out = std::move(*it);
+                    m_idle.erase(std::next(it).base());
+                    found = true;
+                    break;
+                }
+            }
+            for (auto it = m_idle.begin(); !found && it != m_idle.end();) {
+                if (it->server == server) {
+                    expired.push_back(std::move(*it));
+                    it = m_idle.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        // Closing says QUIT: outside the lock.
+        expired.clear();
+        return found;
+    }
+
+    void park(Connection connection)
+    {
+        std::vector<Connection> expired;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            expire(expired);
+            connection.since = std::chrono::steady_clock::now();
+            m_idle.push_back(std::move(connection));
+            while (m_idle.size() > MaxIdle) {
+                expired.push_back(std::move(m_idle.front()));
+                m_idle.erase(m_idle.begin());
+            }
+        }
+        expired.clear();
+    }
+
+private:
+    static constexpr size_t MaxIdle = 4;
+    static constexpr auto KeepFor = std::chrono::seconds(10);
+
+    void expire(std::vector<Connection> &out)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = m_idle.begin(); it != m_idle.end();) {
+            if (now - it->since > KeepFor) {
+                out.push_back(std::move(*it));
+                it = m_idle.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    std::mutex m_lock;
+    std::vector<Connection> m_idle;
+};
 
 // Folds ".", ".." and repeated separators of an absolute path; never climbs
 // above the root.
@@ -127,6 +236,9 @@ struct FTPClient::Private {
     std::string password;
     bool loggedIn = false;
     bool closed = false;
+    // Cleared by any failure: only a connection whose every request went
+    // well is handed to a later client.
+    mutable bool reusable = false;
     // Folder the server put us in at login, and the working directory as
     // given (resolved against the former when relative).
     QString entryPath = QStringLiteral("/");
@@ -147,6 +259,12 @@ struct FTPClient::Private {
     curl_off_t lastMoved = -1;
     QElapsedTimer sinceMove;
     bool stalled = false;
+    // Size the server put in its reply to RETR ("150 ... (N bytes)"), -1
+    // when it gave none.
+    int64_t announcedSize = -1;
+    // Whether this connection's server announces sizes that way: then the
+    // SIZE command before each RETR is one round trip too many.
+    bool serverAnnouncesSize = false;
 
     QString hostPort() const { return qs(host) + QLatin1Char(':') + QString::number(port); }
 
@@ -160,6 +278,7 @@ struct FTPClient::Private {
 
     [[noreturn]] void fail(const QString &code, const QString &message) const
     {
+        reusable = false;
         throw FTPClientException(code.toStdString(), message.toStdString());
     }
 
@@ -252,6 +371,7 @@ struct FTPClient::Private {
         done = 0;
         total = -1;
         lastEmitted = -1;
+        announcedSize = -1;
         const QByteArray u = url.toUtf8();
         curl_easy_setopt(c, CURLOPT_URL, u.constData());
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -283,6 +403,9 @@ struct FTPClient::Private {
         // Requests without a body still hand libcurl's informational
         // headers to the write function; left unset they go to stdout.
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Private::discard);
+        // The server's replies, one line at a time.
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Private::onReply);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
     }
 
     // Always straight to the lab's server, whatever proxy the environment
@@ -298,6 +421,31 @@ struct FTPClient::Private {
         return size * count;
     }
 
+    // Picks the announced size out of a "150"/"125" reply to RETR, written
+    // "(<digits> bytes)" by the servers that give it.
+    static size_t onReply(char *data, size_t size, size_t count, void *p)
+    {
+        auto *d = static_cast<Private *>(p);
+        const size_t len = size * count;
+        const QByteArray line = QByteArray::fromRawData(data, int(std::min<size_t>(len, 4096)));
+        if (line.startsWith("150") || line.startsWith("125")) {
+            const int end = line.indexOf(" bytes)");
+            const int open = end < 0 ? -1 : line.lastIndexOf('(', end);
+            if (open >= 0 && end - open > 1 && end - open <= 19) {
+                bool ok = false;
+                const qint64 n = line.mid(open + 1, end - open - 1).toLongLong(&ok);
+                const bool digits = std::all_of(line.constData() + open + 1, line.constData() + end,
+                    [](char ch) { return ch >= '0' && ch <= '9'; });
+                if (ok && digits && n >= 0) {
+                    d->announcedSize = n;
+                    if (d->total < 0)
+                        d->total = n;
+                }
+            }
+        }
+        return len;
+    }
+
     bool openHandles()
     {
         dropHandles();
@@ -306,6 +454,7 @@ struct FTPClient::Private {
         if (!c || !m)
             return false;
         curl = std::move(c);
+        serverAnnouncesSize = false;
         std::lock_guard<std::mutex> lock(wakeLock);
         multi = std::move(m);
         return true;
@@ -340,6 +489,7 @@ struct FTPClient::Private {
         CURLcode result = CURLE_OK;
         bool finished = false;
         int nap = 1;
+        int rounds = 0;
         for (;;) {
             int running = 0;
             if (curl_multi_perform(m, &running) != CURLM_OK) {
@@ -363,6 +513,14 @@ struct FTPClient::Private {
                 result = CURLE_ABORTED_BY_CALLBACK;
                 break;
             }
+            // A step finished without a socket to watch (the data
+            // connection about to be opened, typically): libcurl carries on
+            // when called again, so a wait would be time lost on every file.
+            if (rounds < MaxImmediateRounds && !hasSocketsToWatch(m)) {
+                ++rounds;
+                continue;
+            }
+            rounds = 0;
             long wanted = -1;
             curl_multi_timeout(m, &wanted);
             const int wait = wanted >= 0 ? int(std::min<long>(wanted, nap)) : nap;
@@ -374,7 +532,21 @@ struct FTPClient::Private {
             nap = ready > 0 ? 1 : std::min(nap * 2, MaxPollMs);
         }
         curl_multi_remove_handle(m, c);
+        if (result != CURLE_OK)
+            reusable = false;
         return result;
+    }
+
+    static bool hasSocketsToWatch(CURLM *m)
+    {
+        fd_set readable, writable, failed;
+        FD_ZERO(&readable);
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        int highest = -1;
+        // In doubt (an error, or a socket beyond what fd_set holds), wait.
+        return curl_multi_fdset(m, &readable, &writable, &failed, &highest) != CURLM_OK
+            || highest >= 0;
     }
 
     // One signal per whole block, however large the chunks libcurl hands
@@ -602,7 +774,24 @@ std::unique_ptr<FTPClient> FTPClient::unconnected(std::string host, unsigned sho
     return std::unique_ptr<FTPClient>(new FTPClient(Unconnected {}, std::move(host), port));
 }
 
-FTPClient::~FTPClient() = default;
+FTPClient::~FTPClient()
+{
+    if (!d->loggedIn || d->closed || !d->reusable || d->aborted.load() || !d->curl)
+        return;
+    IdleConnections::Connection idle;
+    idle.server = IdleConnections::serverOf(d->host, d->port);
+    idle.key = IdleConnections::keyOf(d->host, d->port, d->user, d->password);
+    // No option of this client may outlive it (callbacks, error buffer).
+    curl_easy_reset(d->curl.get());
+    idle.curl = std::move(d->curl);
+    {
+        std::lock_guard<std::mutex> lock(d->wakeLock);
+        idle.multi = std::move(d->multi);
+    }
+    idle.entryPath = d->entryPath;
+    idle.announcesSize = d->serverAnnouncesSize;
+    IdleConnections::instance().park(std::move(idle));
+}
 
 void FTPClient::login(std::string user, std::string password)
 {
@@ -614,9 +803,23 @@ void FTPClient::login(std::string user, std::string password)
     d->password = std::move(password);
     d->loggedIn = false;
     d->closed = false;
-    // Fresh handles: a connection logged in under other credentials must go.
-    if (!d->openHandles())
+    d->reusable = false;
+    // A connection logged in under other credentials must go: an idle one
+    // of this very account, or fresh handles.
+    IdleConnections::Connection idle;
+    if (IdleConnections::instance().take(IdleConnections::serverOf(d->host, d->port),
+            IdleConnections::keyOf(d->host, d->port, d->user, d->password), idle)) {
+        d->dropHandles();
+        d->curl = std::move(idle.curl);
+        {
+            std::lock_guard<std::mutex> lock(d->wakeLock);
+            d->multi = std::move(idle.multi);
+        }
+        d->entryPath = idle.entryPath;
+        d->serverAnnouncesSize = idle.announcesSize;
+    } else if (!d->openHandles()) {
         d->fail(QStringLiteral("FTP_INIT"), tr("%1 fallito").arg(operation));
+    }
 
     // A request without body on the login folder: connect, USER, PASS, PWD.
     d->prepare(d->baseUrl() + QLatin1Char('/'));
@@ -633,6 +836,7 @@ void FTPClient::login(std::string user, std::string password)
         && entry[0] == '/')
         d->entryPath = normalizeAbsolute(QString::fromUtf8(entry));
     d->loggedIn = true;
+    d->reusable = true;
 }
 
 void FTPClient::setTransferBufferSize(unsigned int size)
@@ -728,7 +932,9 @@ void FTPClient::downloadFile(
         d->fail(QStringLiteral("FTP_LOCAL"),
             tr("%1 fallito: impossibile rimuovere \"%2\": %3")
                 .arg(operation, QDir::toNativeSeparators(partPath), part.errorString()));
-    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Unbuffered: libcurl hands over whole blocks, which go straight to
+    // the file instead of through a second copy.
+    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         d->fail(
             QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, part.errorString()));
 
@@ -737,20 +943,45 @@ void FTPClient::downloadFile(
         part.remove();
     };
 
-    d->prepare(d->fileUrl(remote));
-    CURL *c = d->curl.get();
-    d->file = &part;
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Private::onWrite);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, d.get());
-    const CURLcode rc = d->perform();
-    d->file = nullptr;
-    if (rc != CURLE_OK) {
-        discard();
-        d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+    // Without SIZE only when this server announced the size in its reply to
+    // RETR before; should it fall silent, the file is fetched once more with
+    // SIZE, since a transfer whose length nobody stated cannot be checked.
+    int64_t announced = -1;
+    for (bool withoutSize = d->serverAnnouncesSize;;) {
+        d->prepare(d->fileUrl(remote));
+        CURL *c = d->curl.get();
+        d->file = &part;
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Private::onWrite);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, d.get());
+        if (withoutSize)
+            curl_easy_setopt(c, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+        const CURLcode rc = d->perform();
+        d->file = nullptr;
+        if (rc != CURLE_OK) {
+            discard();
+            d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+        }
+        if (d->announcedSize >= 0)
+            d->serverAnnouncesSize = true;
+        if (!withoutSize) {
+            curl_off_t length = -1;
+            curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            announced = length;
+            break;
+        }
+        if (d->announcedSize >= 0) {
+            announced = d->announcedSize;
+            break;
+        }
+        d->serverAnnouncesSize = false;
+        withoutSize = false;
+        if (!part.seek(0) || !part.resize(0)) {
+            const QString why = part.errorString();
+            discard();
+            d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
+        }
     }
-    curl_off_t announced = -1;
-    curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced >= 0 && int64_t(announced) != d->done) {
+    if (announced >= 0 && announced != d->done) {
         discard();
         d->fail(QStringLiteral("FTP_SHORT"),
             tr("%1 fallito: ricevuti %2 byte su %3").arg(operation).arg(d->done).arg(announced));

@@ -3,9 +3,11 @@
 #include "ftpclient.h"
 #include "ftpserver.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -64,6 +66,51 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
+// A pyftpdlib server whose reply to RETR carries the file's size
+// ("150 ... (n bytes)."), possibly a wrong one or only for the first files.
+class SizeServer
+{
+public:
+    explicit SizeServer(const QStringList &options = {})
+    {
+        m_process.setProgram(QStringLiteral("/usr/bin/python3"));
+        m_process.setArguments(
+            QStringList { qEnvironmentVariable("V2_SIZE_SERVER"), QStringLiteral("--root"),
+                m_root.path(), QStringLiteral("--log"), m_log.filePath("log") }
+            + options);
+        m_process.start();
+        QDeadlineTimer limit(15000);
+        while (m_port == 0 && !limit.hasExpired() && m_process.waitForReadyRead(500)) {
+            const QByteArray line = m_process.readLine().trimmed();
+            if (line.startsWith("PORT "))
+                m_port = static_cast<unsigned short>(line.mid(5).toUInt());
+        }
+    }
+    ~SizeServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    unsigned short port() const { return m_port; }
+    QString rootDir() const { return m_root.path(); }
+    QStringList commands() const
+    {
+        QFile f(m_log.filePath("log"));
+        QStringList out;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : f.readAll().split('\n'))
+                if (line.startsWith("CMD "))
+                    out << QString::fromLatin1(line.mid(4));
+        return out;
+    }
+
+private:
+    QTemporaryDir m_root;
+    QTemporaryDir m_log;
+    QProcess m_process;
+    unsigned short m_port = 0;
+};
+
 } // namespace
 
 class FtpClientTest : public QObject
@@ -85,6 +132,8 @@ private slots:
     void abortFromAnotherThread();
     void abortAndStallReachLogin();
     void oneControlConnectionForManyTransfers();
+    void sizeTakenFromTransferReply();
+    void idleConnectionServesNextClient();
 };
 
 void FtpClientTest::connectAndLogin()
@@ -673,6 +722,128 @@ void FtpClientTest::oneControlConnectionForManyTransfers()
     client.close();
     QCOMPARE(server.commands().count("QUIT"), 1);
     QCOMPARE(server.connectionCount(), 1);
+}
+
+void FtpClientTest::sizeTakenFromTransferReply()
+{
+    QTemporaryDir local;
+    const auto fetchAll = [&](unsigned short port, const QString &root, int count) {
+        for (int i = 0; i < count; ++i)
+            QVERIFY(writeFile(QStringLiteral("%1/%2.jpg").arg(root).arg(i),
+                randomBytes(30000 + i, quint32(300 + i))));
+        FTPClient client("127.0.0.1", port, "lab", "secret");
+        QList<int> totals;
+        connect(&client, &FTPClient::onFileProgress, this,
+            [&](int, int total) { totals.append(total); });
+        for (int i = 0; i < count; ++i) {
+            const QString target = local.filePath(QStringLiteral("%1-%2.jpg").arg(port).arg(i));
+            client.downloadFile(s(QStringLiteral("%1.jpg").arg(i)), s(target), false);
+            QCOMPARE(readFile(target), randomBytes(30000 + i, quint32(300 + i)));
+            QCOMPARE(totals.last(), 30000 + i);
+        }
+    };
+
+    // Once the server has stated the size in its reply, SIZE is not sent
+    // again on that connection.
+    {
+        SizeServer server;
+        QVERIFY(server.port() != 0);
+        fetchAll(server.port(), server.rootDir(), 5);
+        const QStringList commands = server.commands();
+        QCOMPARE(commands.count("RETR"), 5);
+        QCOMPARE(commands.count("SIZE"), 1);
+    }
+
+    // A server that falls silent about the size: that file is fetched again
+    // with SIZE, so that its length is still checked.
+    {
+        SizeServer server({ "--announce-count", "1" });
+        QVERIFY(server.port() != 0);
+        fetchAll(server.port(), server.rootDir(), 3);
+        const QStringList commands = server.commands();
+        QCOMPARE(commands.count("RETR"), 4);
+        QCOMPARE(commands.count("SIZE"), 3);
+    }
+
+    // A transfer that ends short of the announced size is an error and
+    // leaves neither a final nor a partial file; the earlier file stays.
+    {
+        SizeServer server({ "--announce-extra", "100" });
+        QVERIFY(server.port() != 0);
+        QVERIFY(writeFile(server.rootDir() + "/a.jpg", randomBytes(20000, 7)));
+        QVERIFY(writeFile(server.rootDir() + "/b.jpg", randomBytes(20000, 8)));
+        QTemporaryDir dir;
+        FTPClient client("127.0.0.1", server.port(), "lab", "secret");
+        // The first file is measured with SIZE, which tells the truth.
+        client.downloadFile("a.jpg", s(dir.filePath("a.jpg")), false);
+        QCOMPARE(readFile(dir.filePath("a.jpg")), randomBytes(20000, 7));
+        QVERIFY(writeFile(dir.filePath("b.jpg"), "previous"));
+        auto e = thrown([&] { client.downloadFile("b.jpg", s(dir.filePath("b.jpg")), true); });
+        QVERIFY(e);
+        QCOMPARE(e->getCode(), std::string("FTP_SHORT"));
+        QCOMPARE(readFile(dir.filePath("b.jpg")), QByteArray("previous"));
+        QCOMPARE(entries(dir.path()), (QStringList { "a.jpg", "b.jpg" }));
+        QCOMPARE(server.commands().count("SIZE"), 1);
+    }
+}
+
+void FtpClientTest::idleConnectionServesNextClient()
+{
+    FtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QVERIFY(writeFile(server.rootDir() + "/a.jpg", randomBytes(5000, 9)));
+    QTemporaryDir local;
+    int n = 0;
+    const auto fetch = [&](FTPClient &client) {
+        const QString target = local.filePath(QString::number(++n));
+        client.downloadFile("a.jpg", s(target), false);
+        return readFile(target) == randomBytes(5000, 9);
+    };
+    const auto logins = [&] { return server.commands().count("USER"); };
+
+    // Clients that follow each other on one account share one login.
+    for (int i = 0; i < 3; ++i) {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        QVERIFY(fetch(client));
+    }
+    QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(logins(), 1);
+
+    // Wrong credentials are never let through by a waiting connection.
+    QVERIFY(thrown([&] { FTPClient c(server.host(), server.port(), server.user(), "wrong"); }));
+
+    // A client that failed, was aborted or closed hands nothing on: each of
+    // these three logs in anew.
+    int before = server.connectionCount();
+    {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        QVERIFY(thrown([&] { client.downloadFile("missing.jpg", s(local.filePath("x")), false); }));
+    }
+    {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        QVERIFY(fetch(client));
+        client.abort();
+    }
+    {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        QVERIFY(fetch(client));
+        client.close();
+    }
+    QCOMPARE(server.connectionCount(), before + 3);
+
+    // A waiting connection the server has dropped meanwhile (here by a
+    // restart) is replaced by a new login without the caller noticing.
+    {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        QVERIFY(fetch(client));
+    }
+    before = server.connectionCount();
+    QVERIFY(server.restart());
+    {
+        FTPClient client(server.host(), server.port(), server.user(), server.password());
+        QVERIFY(fetch(client));
+    }
+    QCOMPARE(server.connectionCount(), before + 1);
 }
 
 QTEST_GUILESS_MAIN(FtpClientTest)
