@@ -310,6 +310,25 @@ void OrdineDownloadThread::run()
     rilascia();
 }
 
+// The image is whole on disk: record it on the service, then remove it from
+// the server. In this order a failure in between leaves at most a stray copy
+// on the server, never a recorded image that is missing on disk.
+void OrdineDownloadThread::registraScaricato(File &file, const std::string &nome,
+    const QString &remoto, const QString &idOrdine, const QString &idRiga)
+{
+    file.scaricato = true;
+    file.nome_file_locale = nome;
+    file.modifica();
+    qCDebug(lcDownload).noquote() << QString(
+        "Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
+                                         .arg(idOrdine, idRiga, qs(file.id));
+
+    m_ftp->removeFile(percorsoClient(remoto).toStdString());
+    qCDebug(lcDownload).noquote() << QString(
+        "Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
+                                         .arg(idOrdine, idRiga, remoto);
+}
+
 void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
 {
     const QString idOrdine = qs(m_ordine->Getguid());
@@ -338,17 +357,7 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
             << QString("Ordine n: %1::Articolo %2 - Scaricato file %3 dal server FTP")
                    .arg(idOrdine, idRiga, qs(file->id));
 
-        file->scaricato = true;
-        file->nome_file_locale = nome.toStdString();
-        file->modifica();
-        qCDebug(lcDownload).noquote()
-            << QString("Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
-                   .arg(idOrdine, idRiga, qs(file->id));
-
-        m_ftp->removeFile(percorsoClient(remoto).toStdString());
-        qCDebug(lcDownload).noquote()
-            << QString("Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
-                   .arg(idOrdine, idRiga, remoto);
+        registraScaricato(*file, nome.toStdString(), remoto, idOrdine, idRiga);
     } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
         throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
     } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {
@@ -407,17 +416,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
                 throw Vendra2Exception("NORITSU", m_noritsu.errore().toStdString());
         }
 
-        file->scaricato = true;
-        file->nome_file_locale = nome;
-        file->modifica();
-        qCDebug(lcDownload).noquote()
-            << QString("Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
-                   .arg(idOrdine, idRiga, qs(file->id));
-
-        m_ftp->removeFile(percorsoClient(remoto).toStdString());
-        qCDebug(lcDownload).noquote()
-            << QString("Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
-                   .arg(idOrdine, idRiga, remoto);
+        registraScaricato(*file, nome, remoto, idOrdine, idRiga);
     } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
         throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
     } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {

@@ -15,6 +15,7 @@
 #include <memory>
 
 class FTPClient;
+class File;
 class Ordine;
 class OrdineRigaFile;
 class OrdineRigaStampa;
@@ -78,6 +79,8 @@ private:
 
     QString percorsoRemoto(const std::string &cartella, const std::string &idFile) const;
     QString percorsoClient(const QString &remoto) const;
+    void registraScaricato(File &file, const std::string &nome, const QString &remoto,
+        const QString &idOrdine, const QString &idRiga);
     void scarica(const QString &remoto, const QString &locale, int dimensioneAttesa);
     void controllaStop() const;
 
