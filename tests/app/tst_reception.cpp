@@ -72,10 +72,10 @@ QString pulisci(const QString &s)
     return QString(s).remove(QRegularExpression(QStringLiteral("[^0-9a-zA-Z- ]+"))).trimmed();
 }
 
-labsim::LineSpec riga(int tipo, const QString &stampa = QString(), int quantita = 1,
+labsim::LineRequest riga(int tipo, const QString &stampa = QString(), int quantita = 1,
     const QString &sorgente = QString())
 {
-    labsim::LineSpec l;
+    labsim::LineRequest l;
     l.type = tipo;
     l.print = stampa;
     l.quantity = quantita;
@@ -90,9 +90,10 @@ labsim::LineSpec riga(int tipo, const QString &stampa = QString(), int quantita 
     return l;
 }
 
-labsim::OrderSpec ordineSpec(const QString &cliente, const QVector<labsim::LineSpec> &righe)
+labsim::OrderRequest ordineRichiesto(
+    const QString &cliente, const QVector<labsim::LineRequest> &righe)
 {
-    labsim::OrderSpec o;
+    labsim::OrderRequest o;
     o.customer = cliente;
     o.lines = righe;
     return o;
@@ -149,7 +150,7 @@ class ReceptionTest : public QObject
         apptest::useCredentials("admin", "admin");
     }
 
-    QVector<labsim::PlacedOrder> piazza(const QVector<labsim::OrderSpec> &ordini)
+    QVector<labsim::PlacedOrder> piazza(const QVector<labsim::OrderRequest> &ordini)
     {
         QString testo;
         QTextStream log(&testo);
@@ -267,19 +268,19 @@ private slots:
     {
         preparaLab();
         const QVector<labsim::PlacedOrder> posti = piazza({
-            ordineSpec(QStringLiteral("mrossi"),
+            ordineRichiesto(QStringLiteral("mrossi"),
                 { riga(2, QStringLiteral("LUC - 10x15"), 2, QStringLiteral("IMG_0001.jpg")),
                     riga(2, QStringLiteral("OPA - 13x18"), 1, QStringLiteral("IMG_0002.jpg")),
                     riga(0) }),
-            ordineSpec(QStringLiteral("fotobianchi"),
+            ordineRichiesto(QStringLiteral("fotobianchi"),
                 { riga(1, QString(), 1, QStringLiteral("logo.png")),
                     riga(2, QStringLiteral("LUC - 20x30"), 3, QStringLiteral("poster.jpg")),
                     riga(2, QStringLiteral("LUC - 15x20"), 1, QStringLiteral("a.jpg")) }),
-            ordineSpec(QStringLiteral("gverdi"),
+            ordineRichiesto(QStringLiteral("gverdi"),
                 { riga(2, QStringLiteral("LUC - 13x18"), 1, QStringLiteral("x.jpg")),
                     riga(2, QStringLiteral("LUC - 13x18"), 4, QStringLiteral("y.jpg")),
                     riga(1, QString(), 1, QStringLiteral("documento.pdf")) }),
-            ordineSpec(QStringLiteral("acmefoto"),
+            ordineRichiesto(QStringLiteral("acmefoto"),
                 { riga(2, QStringLiteral("SAT - 10x15"), 2, QStringLiteral("z.jpg")), riga(0) }),
         });
         QCOMPARE(posti.size(), 4);
@@ -360,19 +361,19 @@ private slots:
     {
         // Throttled, so that the server can be killed in the middle of an order.
         preparaLab(100000);
-        QVector<labsim::OrderSpec> specs;
+        QVector<labsim::OrderRequest> requests;
         for (const char *c : { "mrossi", "lferrari" }) {
-            QVector<labsim::LineSpec> righe;
+            QVector<labsim::LineRequest> righe;
             for (int i = 0; i < 4; ++i) {
-                labsim::LineSpec l = riga(2, QStringLiteral("OPA - 10x15"), 1);
+                labsim::LineRequest l = riga(2, QStringLiteral("OPA - 10x15"), 1);
                 l.width = 0;
                 l.height = 0;
                 l.bytes = 200000;
                 righe << l;
             }
-            specs << ordineSpec(QLatin1String(c), righe);
+            requests << ordineRichiesto(QLatin1String(c), righe);
         }
-        const QVector<labsim::PlacedOrder> posti = piazza(specs);
+        const QVector<labsim::PlacedOrder> posti = piazza(requests);
 
         QPointer<DownloadErrorDialog> dialogo;
         QString titolo, messaggio;
@@ -541,8 +542,8 @@ private slots:
     {
         preparaLab();
         piazza({
-            ordineSpec(QStringLiteral("mrossi"), { riga(2, QStringLiteral("OPA - 10x15")) }),
-            ordineSpec(QStringLiteral("gverdi"), { riga(2, QStringLiteral("OPA - 10x15")) }),
+            ordineRichiesto(QStringLiteral("mrossi"), { riga(2, QStringLiteral("OPA - 10x15")) }),
+            ordineRichiesto(QStringLiteral("gverdi"), { riga(2, QStringLiteral("OPA - 10x15")) }),
         });
         apptest::ModalWatcher watcher(gestore({}));
         MainWindow window;
@@ -589,10 +590,10 @@ private slots:
     {
         preparaLab();
         const QVector<labsim::PlacedOrder> posti = piazza({
-            ordineSpec(QStringLiteral("mrossi"),
+            ordineRichiesto(QStringLiteral("mrossi"),
                 { riga(2, QStringLiteral("LUC - 10x15"), 2, QStringLiteral("IMG_0001.jpg")),
                     riga(0) }),
-            ordineSpec(QStringLiteral("fotobianchi"),
+            ordineRichiesto(QStringLiteral("fotobianchi"),
                 { riga(1, QString(), 1, QStringLiteral("logo.png")) }),
         });
         // Envelopes printed automatically on a printer this computer lacks.
@@ -672,7 +673,7 @@ private slots:
     void automaticStateAfterDownload()
     {
         preparaLab();
-        const QVector<labsim::PlacedOrder> posti = piazza({ ordineSpec(
+        const QVector<labsim::PlacedOrder> posti = piazza({ ordineRichiesto(
             QStringLiteral("gverdi"), { riga(2, QStringLiteral("LUC - 13x18"), 1) }) });
         apptest::writeLocalSetting(QStringLiteral("ImpostaStatoAutomatico"), true);
         apptest::writeLocalSetting(QStringLiteral("ImpostaStatoAutomaticoSu"), 7);

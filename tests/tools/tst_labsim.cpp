@@ -2,7 +2,7 @@
 #include "servicedb.h"
 
 #include "imagegen.h"
-#include "orderspec.h"
+#include "orderrequest.h"
 
 #include "anagrafica.h"
 #include "ordini.h"
@@ -241,10 +241,10 @@ void TestLabSim::exampleOrdersLandInStateTwoWithTheirFiles()
         QString::fromUtf8(db.endpoint()), QStringLiteral("--json"), example });
     VERIFY_RUN(run, 0);
 
-    const QVector<labsim::OrderSpec> specs = labsim::readOrderFile(example);
+    const QVector<labsim::OrderRequest> requests = labsim::readOrderFile(example);
     db.applyToLibraries();
     auto orders = pendingOrders();
-    QCOMPARE(int(orders.size()), specs.size());
+    QCOMPARE(int(orders.size()), requests.size());
 
     Stampa st;
     std::map<std::string, std::unique_ptr<Stampa>> prints;
@@ -252,19 +252,19 @@ void TestLabSim::exampleOrdersLandInStateTwoWithTheirFiles()
         prints[dynamic_cast<Stampa &>(*a).codice_stampa].reset(dynamic_cast<Stampa *>(a.release()));
 
     int filesOnServer = 0;
-    for (int i = 0; i < specs.size(); ++i) {
-        const labsim::OrderSpec &spec = specs[i];
+    for (int i = 0; i < requests.size(); ++i) {
+        const labsim::OrderRequest &request = requests[i];
         const Ordine &o = *orders[size_t(i)];
         QCOMPARE(int(o.stato), int(Ordini::PENDENTE));
         QVERIFY(o.numero > 0);
         QVERIFY(o.utente);
-        QCOMPARE(QString::fromStdString(o.utente->username), spec.customer);
-        QCOMPARE(QString::fromStdString(o.cliente_finale), spec.endCustomer);
-        QCOMPARE(QString::fromStdString(o.note), spec.notes);
-        QCOMPARE(int(o.righe.size()), spec.lines.size());
+        QCOMPARE(QString::fromStdString(o.utente->username), request.customer);
+        QCOMPARE(QString::fromStdString(o.cliente_finale), request.endCustomer);
+        QCOMPARE(QString::fromStdString(o.note), request.notes);
+        QCOMPARE(int(o.righe.size()), request.lines.size());
         double total = 0;
-        for (int j = 0; j < spec.lines.size(); ++j) {
-            const labsim::LineSpec &want = spec.lines[j];
+        for (int j = 0; j < request.lines.size(); ++j) {
+            const labsim::LineRequest &want = request.lines[j];
             const OrdineRiga &r = *o.righe[size_t(j)];
             const QString where = QStringLiteral("order %1 line %2").arg(i + 1).arg(j + 1);
             QVERIFY2(int(r.GetTipoRiga()) == want.type, qPrintable(where));

@@ -470,7 +470,7 @@ SeedResult seed(const SeedOptions &options, QTextStream &log)
     return result;
 }
 
-QVector<OrderSpec> randomOrders(const RandomOptions &options)
+QVector<OrderRequest> randomOrders(const RandomOptions &options)
 {
     if (options.orders < 1)
         throw Error(QStringLiteral("--random needs at least one order"));
@@ -505,7 +505,7 @@ QVector<OrderSpec> randomOrders(const RandomOptions &options)
     auto pick = [&rng](int n) { return int(rng.bounded(n)); };
     auto article = [&pick] {
         const Article &a = kArticles[pick(3)];
-        LineSpec line;
+        LineRequest line;
         line.type = 0;
         line.article = QLatin1String(a.code);
         line.description = QLatin1String(a.description);
@@ -514,10 +514,10 @@ QVector<OrderSpec> randomOrders(const RandomOptions &options)
         return line;
     };
 
-    QVector<OrderSpec> orders;
+    QVector<OrderRequest> orders;
     int imageNumber = 1 + pick(8000);
     for (int i = 0; i < options.orders; ++i) {
-        OrderSpec order;
+        OrderRequest order;
         order.customer = qtext(customers[size_t(pick(int(customers.size())))]->username);
         if (pick(3) == 0)
             order.endCustomer = QLatin1String(kEndCustomers[pick(4)]);
@@ -530,7 +530,7 @@ QVector<OrderSpec> randomOrders(const RandomOptions &options)
                 continue;
             }
             // Prints are most of what a lab receives.
-            LineSpec line;
+            LineRequest line;
             line.type = photos && (!files || pick(10) < 8) ? 2 : 1;
             if (line.type == 2) {
                 line.print = qtext(prints[size_t(pick(int(prints.size())))]->codice_stampa);
@@ -557,7 +557,7 @@ QVector<OrderSpec> randomOrders(const RandomOptions &options)
 }
 
 QVector<PlacedOrder> placeOrders(
-    const QVector<OrderSpec> &orders, const FtpAccess &ftp, QTextStream &log)
+    const QVector<OrderRequest> &orders, const FtpAccess &ftp, QTextStream &log)
 {
     // Check every order against the service before anything is uploaded.
     std::map<QString, std::unique_ptr<Stampa>> prints;
@@ -566,7 +566,7 @@ QVector<PlacedOrder> placeOrders(
     std::map<QString, std::unique_ptr<Utente>> customers;
     bool needsFtp = false;
     for (int i = 0; i < orders.size(); ++i) {
-        const OrderSpec &order = orders[i];
+        const OrderRequest &order = orders[i];
         if (!customers.count(order.customer)) {
             auto customer = findCustomer(order.customer);
             if (!customer)
@@ -576,7 +576,7 @@ QVector<PlacedOrder> placeOrders(
             customers[order.customer] = std::move(customer);
         }
         for (int j = 0; j < order.lines.size(); ++j) {
-            const LineSpec &line = order.lines[j];
+            const LineRequest &line = order.lines[j];
             needsFtp = needsFtp || line.carriesFile();
             if (line.type == 2 && !prints.count(line.print))
                 throw Error(QStringLiteral("order %1, line %2: no print \"%3\" on the service")
@@ -609,8 +609,8 @@ QVector<PlacedOrder> placeOrders(
 
     QVector<PlacedOrder> placed;
     for (int i = 0; i < orders.size(); ++i) {
-        const OrderSpec &spec = orders[i];
-        const Utente &customer = *customers[spec.customer];
+        const OrderRequest &request = orders[i];
+        const Utente &customer = *customers[request.customer];
         const qint64 now = QDateTime::currentSecsSinceEpoch();
 
         Ordine ordine(new Utente(customer));
@@ -618,8 +618,8 @@ QVector<PlacedOrder> placeOrders(
         ordine.stato = Ordini::PENDENTE;
         ordine.data = int32_t(now);
         ordine.ultima_modifica = now;
-        ordine.cliente_finale = bytes(spec.endCustomer);
-        ordine.note = bytes(spec.notes);
+        ordine.cliente_finale = bytes(request.endCustomer);
+        ordine.note = bytes(request.notes);
         ordine.spese_spedizione = customer.spedizione;
 
         PlacedOrder result;
@@ -628,8 +628,8 @@ QVector<PlacedOrder> placeOrders(
         // Images of an order that could not be recorded would never be fetched.
         QStringList uploaded;
         try {
-            for (int j = 0; j < spec.lines.size(); ++j) {
-                const LineSpec &line = spec.lines[j];
+            for (int j = 0; j < request.lines.size(); ++j) {
+                const LineRequest &line = request.lines[j];
                 std::unique_ptr<OrdineRiga> riga;
                 QSize size(line.width, line.height);
                 QString caption;
@@ -674,7 +674,7 @@ QVector<PlacedOrder> placeOrders(
                         ? QStringLiteral("IMG_%1.jpg").arg(imageNumber, 4, 10, QLatin1Char('0'))
                         : line.sourceName;
                     const QString id = newId();
-                    caption = QStringLiteral("%1\n%2\n%3").arg(spec.customer, source, caption);
+                    caption = QStringLiteral("%1\n%2\n%3").arg(request.customer, source, caption);
                     // The same order file gives the same pictures.
                     const quint32 seed = quint32(i) * 7919u + quint32(j) * 104729u + 17u;
                     QByteArray image;
@@ -725,9 +725,9 @@ QVector<PlacedOrder> placeOrders(
         result.guid = qtext(ordine.guid);
         result.numero = ordine.numero;
         placed.append(result);
-        log << "order " << result.numero << " (" << result.guid << ") for " << spec.customer << ": "
-            << spec.lines.size() << " lines, " << result.files << " files, " << result.bytes
-            << " bytes\n";
+        log << "order " << result.numero << " (" << result.guid << ") for " << request.customer
+            << ": " << request.lines.size() << " lines, " << result.files << " files, "
+            << result.bytes << " bytes\n";
         log.flush();
     }
     if (client)

@@ -4,7 +4,7 @@
 // accounts, and places orders the way the customers' client does (images on
 // the FTP server, the order in state 2 on the service).
 
-#include "orderspec.h"
+#include "orderrequest.h"
 
 #include <QList>
 #include <QString>
@@ -71,7 +71,7 @@ struct RandomOptions {
 
 // Draws orders from the customers and prints on the service; the same seed
 // on the same catalog gives the same orders.
-QVector<OrderSpec> randomOrders(const RandomOptions &options);
+QVector<OrderRequest> randomOrders(const RandomOptions &options);
 
 struct PlacedOrder {
     QString guid;
@@ -83,6 +83,6 @@ struct PlacedOrder {
 // Renders, uploads and records each order. Every image is on the server
 // before its order appears in state 2.
 QVector<PlacedOrder> placeOrders(
-    const QVector<OrderSpec> &orders, const FtpAccess &ftp, QTextStream &log);
+    const QVector<OrderRequest> &orders, const FtpAccess &ftp, QTextStream &log);
 
 } // namespace labsim

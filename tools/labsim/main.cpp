@@ -146,7 +146,7 @@ int main(int argc, char *argv[])
         const bool random = parser.isSet(QStringLiteral("random"));
         if (json == random)
             return usageError(QStringLiteral("orders needs either --json FILE or --random N"));
-        QVector<labsim::OrderSpec> orders;
+        QVector<labsim::OrderRequest> orders;
         if (json) {
             orders = labsim::readOrderFile(parser.value(QStringLiteral("json")));
         } else {

@@ -8,7 +8,7 @@ namespace labsim
 {
 
 // One line of an order to place, as read from an order file.
-struct LineSpec {
+struct LineRequest {
     int type = 2; // 0 article, 1 file sent, 2 print
     QString print; // type 2: the print code
     QString article; // type 0: the article code
@@ -24,19 +24,19 @@ struct LineSpec {
     bool carriesFile() const { return type == 1 || type == 2; }
 };
 
-struct OrderSpec {
+struct OrderRequest {
     QString customer; // user name
     QString endCustomer;
     QString notes;
-    QVector<LineSpec> lines;
+    QVector<LineRequest> lines;
 };
 
 // Reads an order file (a JSON array of orders). Throws std::runtime_error
 // naming the order and line at fault.
-QVector<OrderSpec> parseOrders(const QByteArray &json);
-QVector<OrderSpec> readOrderFile(const QString &path);
+QVector<OrderRequest> parseOrders(const QByteArray &json);
+QVector<OrderRequest> readOrderFile(const QString &path);
 
 // The inverse of parseOrders, e.g. to keep the orders a random run made.
-QJsonArray ordersToJson(const QVector<OrderSpec> &orders);
+QJsonArray ordersToJson(const QVector<OrderRequest> &orders);
 
 } // namespace labsim

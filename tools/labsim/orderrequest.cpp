@@ -1,4 +1,4 @@
-#include "orderspec.h"
+#include "orderrequest.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -45,7 +45,7 @@ qint64 integer(
     return qint64(d);
 }
 
-LineSpec parseLine(const QJsonValue &value, const QString &where)
+LineRequest parseLine(const QJsonValue &value, const QString &where)
 {
     if (!value.isObject())
         fail(where, QStringLiteral("a line must be an object"));
@@ -57,7 +57,7 @@ LineSpec parseLine(const QJsonValue &value, const QString &where)
             fail(where, QStringLiteral("unknown key \"%1\"").arg(key));
     }
 
-    LineSpec line;
+    LineRequest line;
     if (!o.contains(QLatin1String("type")))
         fail(where, QStringLiteral("\"type\" is missing"));
     line.type = int(integer(o, "type", 0, 0, where));
@@ -104,7 +104,7 @@ LineSpec parseLine(const QJsonValue &value, const QString &where)
 
 } // namespace
 
-QVector<OrderSpec> parseOrders(const QByteArray &json)
+QVector<OrderRequest> parseOrders(const QByteArray &json)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
@@ -114,7 +114,7 @@ QVector<OrderSpec> parseOrders(const QByteArray &json)
     if (!doc.isArray())
         fail(QStringLiteral("order file"), QStringLiteral("the top level must be an array"));
 
-    QVector<OrderSpec> orders;
+    QVector<OrderRequest> orders;
     const QJsonArray array = doc.array();
     for (int i = 0; i < array.size(); ++i) {
         const QString where = QStringLiteral("order %1").arg(i + 1);
@@ -126,7 +126,7 @@ QVector<OrderSpec> parseOrders(const QByteArray &json)
             if (!known.contains(key))
                 fail(where, QStringLiteral("unknown key \"%1\"").arg(key));
         }
-        OrderSpec order;
+        OrderRequest order;
         order.customer = text(o, "customer", where);
         if (order.customer.isEmpty())
             fail(where, QStringLiteral("\"customer\" is missing"));
@@ -144,7 +144,7 @@ QVector<OrderSpec> parseOrders(const QByteArray &json)
     return orders;
 }
 
-QVector<OrderSpec> readOrderFile(const QString &path)
+QVector<OrderRequest> readOrderFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -156,10 +156,10 @@ QVector<OrderSpec> readOrderFile(const QString &path)
     }
 }
 
-QJsonArray ordersToJson(const QVector<OrderSpec> &orders)
+QJsonArray ordersToJson(const QVector<OrderRequest> &orders)
 {
     QJsonArray array;
-    for (const OrderSpec &order : orders) {
+    for (const OrderRequest &order : orders) {
         QJsonObject o;
         o.insert(QStringLiteral("customer"), order.customer);
         if (!order.endCustomer.isEmpty())
@@ -167,7 +167,7 @@ QJsonArray ordersToJson(const QVector<OrderSpec> &orders)
         if (!order.notes.isEmpty())
             o.insert(QStringLiteral("notes"), order.notes);
         QJsonArray lines;
-        for (const LineSpec &line : order.lines) {
+        for (const LineRequest &line : order.lines) {
             QJsonObject l;
             l.insert(QStringLiteral("type"), line.type);
             if (!line.print.isEmpty())
