@@ -1,5 +1,7 @@
 #include "labprova.h"
 
+#include "catalogoprova.h"
+
 #include "appsettings.h"
 
 #include <QDir>
@@ -40,48 +42,12 @@ Lab::Lab()
     QDir().mkpath(percorso("QSS"));
     QDir().mkpath(percorso("Inviati"));
 
-    Carta carta;
-    carta.codice_carta = "LUC";
-    carta.nome = "Lucida";
-    carta.inserisci();
-    Formato formato;
-    formato.codice_formato = "10x15";
-    formato.nome = "10x15";
-    formato.inserisci();
-
-    auto reparto = [&](const char *nome, const QString &cartella, const char *tipo) {
-        Reparto r;
-        r.nome = nome;
-        r.percorso = cartella.toStdString();
-        r.tipo = tipo;
-        r.canale_numero = "12";
-        r.inserisci();
-        return r;
-    };
-    m_repDir = reparto("Stampe", percorso("Stampe"), "directory");
-    m_repNor = reparto("Minilab", percorso("QSS"), "canale_noritsu");
-
-    auto stampa = [&](const char *codice, const Reparto &r) {
-        Stampa s;
-        s.codice_stampa = codice;
-        s.nome = codice;
-        s.prezzo = 0.5f;
-        s.carta = carta;
-        s.formato = formato;
-        s.reparto = r;
-        s.inserisci();
-        return s;
-    };
-    m_stampaDir = stampa("LUC - 10x15", m_repDir);
-    m_stampaNor = stampa("LUC - 10x15 N", m_repNor);
-
-    m_cliente.codice_utente = "00001";
-    m_cliente.username = "mrossi";
-    m_cliente.password = "x";
-    m_cliente.nome = "Mario";
-    m_cliente.cognome = "Rossi";
-    m_cliente.email = "m@example.com";
-    m_cliente.inserisci();
+    v2test::CatalogoProva c = v2test::creaCatalogoProva(percorso("Stampe"), percorso("QSS"));
+    m_repDir = c.repartoDir;
+    m_repNor = c.repartoNoritsu;
+    m_stampaDir = c.stampaDir;
+    m_stampaNor = c.stampaNoritsu;
+    m_cliente = c.cliente;
 }
 
 Lab::~Lab()

@@ -3,6 +3,7 @@
 // print-order file.
 
 #include "appsettings.h"
+#include "catalogoprova.h"
 #include "ftpserver.h"
 #include "ordinedownloadthread.h"
 #include "ordini.h"
@@ -231,49 +232,13 @@ private slots:
         ftpRoot = labPath("ftp");
         QVERIFY(QDir().mkpath(ftpRoot + "/lab"));
 
-        Carta carta;
-        carta.codice_carta = "LUC";
-        carta.nome = "Lucida";
-        carta.inserisci();
-        Formato formato;
-        formato.codice_formato = "10x15";
-        formato.nome = "10x15";
-        formato.inserisci();
-
-        auto reparto = [&](const char *nome, const QString &cartella, const char *tipo) {
-            Reparto r;
-            r.nome = nome;
-            r.percorso = cartella.toStdString();
-            r.tipo = tipo;
-            r.canale_numero = "12";
-            r.inserisci();
-            return r;
-        };
-        repDir = reparto("Stampe", labPath("Stampe"), "directory");
-        repNor = reparto("Minilab", labPath("QSS"), "canale_noritsu");
-
-        auto stampa = [&](const char *codice, const Reparto &r) {
-            Stampa s;
-            s.codice_stampa = codice;
-            s.nome = codice;
-            s.prezzo = 0.5f;
-            s.carta = carta;
-            s.formato = formato;
-            s.reparto = r;
-            s.inserisci();
-            return s;
-        };
-        stampaDir = stampa("LUC - 10x15", repDir);
-        stampaNor = stampa("LUC - 10x15 N", repNor);
-
-        cliente = std::make_unique<Utente>();
-        cliente->codice_utente = "00001";
-        cliente->username = "mrossi";
-        cliente->password = "x";
-        cliente->nome = "Mario";
-        cliente->cognome = "Rossi";
-        cliente->email = "m@example.com";
-        cliente->inserisci();
+        const v2test::CatalogoProva c
+            = v2test::creaCatalogoProva(labPath("Stampe"), labPath("QSS"));
+        repDir = c.repartoDir;
+        repNor = c.repartoNoritsu;
+        stampaDir = c.stampaDir;
+        stampaNor = c.stampaNoritsu;
+        cliente = std::make_unique<Utente>(c.cliente);
         QVERIFY(cliente->id > 0 && stampaNor.id > 0 && repNor.id > 0);
     }
 
