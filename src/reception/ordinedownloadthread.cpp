@@ -329,18 +329,42 @@ void OrdineDownloadThread::registraScaricato(File &file, const std::string &nome
                                          .arg(idOrdine, idRiga, remoto);
 }
 
+// Announces the line's file; returns it when it still has to be fetched.
+// A line without a file never had one sent, so there is nothing to fetch; an
+// image fetched by an earlier attempt only counts towards the progress.
+File *OrdineDownloadThread::daScaricare(OrdineRiga *riga)
+{
+    File *file = riga->file;
+    emit currentProcessingFileChanged(file ? qs(file->nome_file_sorgente) : QString());
+    if (file && file->scaricato) {
+        m_bytesDone += file->dimensione;
+        return nullptr;
+    }
+    return file;
+}
+
+// Called inside a catch block: rethrows the exception being handled with the
+// sentence that says what failed, as the class the queue expects.
+void OrdineDownloadThread::rilanciaConContesto()
+{
+    try {
+        throw;
+    } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
+        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
+    } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {
+        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
+    } catch (const File::FileException &e) {
+        throw File::FileException(e.code, MsgFile + e.message);
+    }
+}
+
 void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
 {
     const QString idOrdine = qs(m_ordine->Getguid());
     const QString idRiga = qs(riga->Getguid());
-    File *file = riga->file;
-    emit currentProcessingFileChanged(file ? qs(file->nome_file_sorgente) : QString());
-    if (!file) // nothing was ever sent for this line, so nothing can be fetched
+    File *file = daScaricare(riga);
+    if (!file)
         return;
-    if (file->scaricato) {
-        m_bytesDone += file->dimensione;
-        return;
-    }
     try {
         const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
         const QString cartella = m_percorsi.cartellaRigaFile(dati);
@@ -358,14 +382,8 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
                    .arg(idOrdine, idRiga, qs(file->id));
 
         registraScaricato(*file, nome.toStdString(), remoto, idOrdine, idRiga);
-    } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
-        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
-    } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {
-        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
-    } catch (const File::FileException &e) {
-        throw File::FileException(e.code, MsgFile + e.message);
-    } catch (const FTPClientException &e) {
-        throw FTPClientException(e);
+    } catch (...) {
+        rilanciaConContesto();
     }
 }
 
@@ -373,14 +391,9 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
 {
     const QString idOrdine = qs(m_ordine->Getguid());
     const QString idRiga = qs(riga->Getguid());
-    File *file = riga->file;
-    emit currentProcessingFileChanged(file ? qs(file->nome_file_sorgente) : QString());
+    File *file = daScaricare(riga);
     if (!file)
         return;
-    if (file->scaricato) {
-        m_bytesDone += file->dimensione;
-        return;
-    }
     try {
         const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
         const QString percorso = m_percorsi.percorsoRigaStampa(dati, numeroStampa);
@@ -417,13 +430,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
         }
 
         registraScaricato(*file, nome, remoto, idOrdine, idRiga);
-    } catch (const OrdineRigaFile::OrdineRigaFileException &e) {
-        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
-    } catch (const OrdineRigaStampa::OrdineRigaStampaException &e) {
-        throw OrdineRigaFile::OrdineRigaFileException(e.code, MsgRiga + e.message);
-    } catch (const File::FileException &e) {
-        throw File::FileException(e.code, MsgFile + e.message);
-    } catch (const FTPClientException &e) {
-        throw FTPClientException(e);
+    } catch (...) {
+        rilanciaConContesto();
     }
 }

@@ -17,6 +17,7 @@
 class FTPClient;
 class File;
 class Ordine;
+class OrdineRiga;
 class OrdineRigaFile;
 class OrdineRigaStampa;
 
@@ -79,6 +80,8 @@ private:
 
     QString percorsoRemoto(const std::string &cartella, const std::string &idFile) const;
     QString percorsoClient(const QString &remoto) const;
+    File *daScaricare(OrdineRiga *riga);
+    [[noreturn]] static void rilanciaConContesto();
     void registraScaricato(File &file, const std::string &nome, const QString &remoto,
         const QString &idOrdine, const QString &idRiga);
     void scarica(const QString &remoto, const QString &locale, int dimensioneAttesa);
