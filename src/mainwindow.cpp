@@ -501,8 +501,7 @@ void MainWindow::on_tbAttivaRicezioneOrdini_clicked()
 
 void MainWindow::on_actionConnetti_triggered()
 {
-    ui->actionAbilita_ricezione_ordini->toggle();
-    on_actionAbilita_ricezione_ordini_triggered();
+    on_tbAttivaRicezioneOrdini_clicked();
 }
 
 QString MainWindow::idTestaCoda() const

@@ -29,7 +29,6 @@ QString q(const std::string &s)
     return QString::fromStdString(s);
 }
 
-
 using Ordini_ = std::vector<std::unique_ptr<Ordine>>;
 
 Ordini_ adotta(std::vector<Ordine *> grezzi)
@@ -240,29 +239,43 @@ void OrdiniDaEvadere::on_ordineDaEvadereStatusChanged(int status)
     QCoreApplication::processEvents();
     if (ordiniInDownload()) {
         wait.restore();
-        DialogFacade::warning(m_finestra, titolo(),
-            tr("Impossibile completare l'operazione.\r\nUno o più ordini selezionati "
-               "risultano essere attualmente in download"));
+        avvisaInDownload();
         return;
     }
     for (Ordine *ordine : ordini()) {
         try {
             ordine->impostaStato(static_cast<Ordini::StatoOrdine>(status));
-        } catch (const Ordine::OrdineException &e) {
-            NormalCursor normale;
-            DialogFacade::warning(m_finestra, titolo(),
-                tr("Impossibile impostare lo stato dell'ordine n°%1:\r\n").arg(ordine->numero)
-                    + q(e.getMessage()));
-            break;
         } catch (...) {
-            NormalCursor normale;
-            DialogFacade::critical(m_finestra, titolo(),
-                tr("Errore imprevisto:\r\nImpossibile impostare lo stato dell'ordine n°%1.")
-                    .arg(ordine->numero));
+            avvisaErroreStato(ordine->numero);
             break;
         }
     }
     updateOrdiniDaEvadere();
+}
+
+void OrdiniDaEvadere::avvisaInDownload()
+{
+    NormalCursor normale;
+    DialogFacade::warning(m_finestra, titolo(),
+        tr("Impossibile completare l'operazione.\r\nUno o più ordini selezionati "
+           "risultano essere attualmente in download"));
+}
+
+// Called inside a catch block: tells which order kept its state and why.
+void OrdiniDaEvadere::avvisaErroreStato(int numero)
+{
+    NormalCursor normale;
+    try {
+        throw;
+    } catch (const Ordine::OrdineException &e) {
+        DialogFacade::warning(m_finestra, titolo(),
+            tr("Impossibile impostare lo stato dell'ordine n°%1:\r\n").arg(numero)
+                + q(e.getMessage()));
+    } catch (...) {
+        DialogFacade::critical(m_finestra, titolo(),
+            tr("Errore imprevisto:\r\nImpossibile impostare lo stato dell'ordine n°%1.")
+                .arg(numero));
+    }
 }
 
 void OrdiniDaEvadere::impostaStatoOrdini(const std::vector<std::string> &ids, int stato)
@@ -276,17 +289,8 @@ void OrdiniDaEvadere::impostaStatoOrdini(const std::vector<std::string> &ids, in
             if (ordine.stato == Ordini::IN_CODA)
                 continue;
             ordine.impostaStato(static_cast<Ordini::StatoOrdine>(stato));
-        } catch (const Ordine::OrdineException &e) {
-            NormalCursor normale;
-            DialogFacade::warning(m_finestra, titolo(),
-                tr("Impossibile impostare lo stato dell'ordine n°%1:\r\n").arg(ordine.numero)
-                    + q(e.getMessage()));
-            return;
         } catch (...) {
-            NormalCursor normale;
-            DialogFacade::critical(m_finestra, titolo(),
-                tr("Errore imprevisto:\r\nImpossibile impostare lo stato dell'ordine n°%1.")
-                    .arg(ordine.numero));
+            avvisaErroreStato(ordine.numero);
             return;
         }
     }
@@ -301,10 +305,7 @@ std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdiniD
     auto modello = std::make_unique<ReportOrdineDettaglioCustomModel>();
     modello->setID(QString::fromLatin1(ReportProcedure::IdSorgenteOrdini));
     if (ordiniInDownload()) {
-        NormalCursor normale;
-        DialogFacade::warning(m_finestra, titolo(),
-            tr("Impossibile completare l'operazione.\r\nUno o più ordini selezionati "
-               "risultano essere attualmente in download"));
+        avvisaInDownload();
         return modello;
     }
     for (Ordine *ordine : ordini()) {

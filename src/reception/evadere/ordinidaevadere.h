@@ -105,6 +105,8 @@ private:
     // knows it now (the list may be seconds old).
     bool ordiniInDownload();
     void erroreReport(const QString &messaggio);
+    void avvisaInDownload();
+    void avvisaErroreStato(int numero);
     // Sets the state of the given orders, each read again first; stops at
     // the first failure, after a warning.
     void impostaStatoOrdini(const std::vector<std::string> &ids, int stato);
