@@ -12,6 +12,7 @@
 #include <QMutexLocker>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -142,6 +143,68 @@ void OrdineDownloadThread::consegnaProgresso()
     });
 }
 
+// The folder and the id come from the order record, which the customers'
+// client writes: only plain names below the FTP root are taken, so that no
+// order can fetch or delete a file outside it.
+bool OrdineDownloadThread::percorsoRemotoAmmesso(
+    const std::string &cartella, const std::string &idFile)
+{
+    const auto semplice = [](const QString &nome) {
+        return !nome.isEmpty() && nome != QLatin1String(".") && nome != QLatin1String("..")
+            && !nome.contains(QLatin1Char('/')) && !nome.contains(QLatin1Char('\\'))
+            && std::none_of(nome.begin(), nome.end(), [](QChar c) { return c.unicode() < 32; });
+    };
+    if (!semplice(qs(idFile)))
+        return false;
+    QString dir = qs(cartella);
+    // One leading "/" names the root itself (the records carry "/ordini/x/").
+    if (dir.startsWith(QLatin1Char('/')))
+        dir.remove(0, 1);
+    if (dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    if (dir.isEmpty())
+        return true;
+    const QStringList parti = dir.split(QLatin1Char('/'));
+    return std::all_of(parti.begin(), parti.end(), semplice);
+}
+
+void OrdineDownloadThread::controllaPercorsiRemoti() const
+{
+    for (const OrdineRiga *riga : m_ordine->righe) {
+        if (!riga || riga->GetTipoRiga() == Ordini::ALTRO || !riga->file)
+            continue;
+        const File &f = *riga->file;
+        if (!percorsoRemotoAmmesso(f.cartella, f.id)) {
+            throw Vendra2Exception("PERCORSO_REMOTO",
+                QString("L'ordine n° %1 indica un file fuori dalla cartella del server FTP "
+                        "(cartella \"%2\", file \"%3\"): l'ordine non viene scaricato.")
+                    .arg(m_ordine->numero)
+                    .arg(qs(f.cartella), qs(f.id))
+                    .toStdString());
+        }
+    }
+}
+
+// Removes from the server the files recorded as downloaded that are still
+// there: a stop or a crash between the record and the removal leaves them
+// behind, and a resumed order does not fetch them again.
+void OrdineDownloadThread::rimuoviGiaScaricati()
+{
+    for (const OrdineRiga *riga : m_ordine->righe) {
+        if (!riga || riga->GetTipoRiga() == Ordini::ALTRO || !riga->file || !riga->file->scaricato)
+            continue;
+        const QString remoto = percorsoRemoto(riga->file->cartella, riga->file->id);
+        if (m_rimossi.contains(remoto))
+            continue;
+        controllaStop();
+        if (m_ftp->removeFileIfPresent(percorsoClient(remoto).toStdString()))
+            qCDebug(lcDownload).noquote()
+                << QString("Ordine n: %1 - Cancellato il file %2 rimasto sul server ftp.")
+                       .arg(qs(m_ordine->Getguid()), remoto);
+        m_rimossi.insert(remoto);
+    }
+}
+
 QString OrdineDownloadThread::percorsoRemoto(
     const std::string &cartella, const std::string &idFile) const
 {
@@ -170,7 +233,7 @@ QString OrdineDownloadThread::percorsoClient(const QString &remoto) const
 }
 
 void OrdineDownloadThread::scarica(
-    const QString &remoto, const QString &locale, int dimensioneAttesa)
+    const QString &remoto, const QString &locale, int64_t dimensioneAttesa)
 {
     m_ftp->downloadFile(percorsoClient(remoto).toStdString(), locale.toStdString(), true);
     const int64_t ricevuti = m_ftp->lastDownloadedBytes();
@@ -210,6 +273,7 @@ void OrdineDownloadThread::run()
         }
         m_bytesTotal = totale;
         m_bytesDone = 0;
+        controllaPercorsiRemoti();
 
         // Registered before it connects, so that stop() also cuts a connect
         // or a login to a server that does not answer; the stall limit
@@ -236,6 +300,7 @@ void OrdineDownloadThread::run()
         ordine.stato = Ordini::IN_CODA;
         ordine.ultima_modifica = QDateTime::currentSecsSinceEpoch();
         ordine.impostaStato(Ordini::IN_CODA);
+        rimuoviGiaScaricati();
 
         const std::vector<OrdineRiga *> righe = ordine.righe;
         int totaleFile = 0;
@@ -274,6 +339,7 @@ void OrdineDownloadThread::run()
             }
         }
         controllaStop();
+        rimuoviGiaScaricati();
 
         ordine.stato = Ordini::RICEVUTO;
         ordine.ultima_modifica = QDateTime::currentSecsSinceEpoch();
@@ -286,6 +352,8 @@ void OrdineDownloadThread::run()
         if (!isInterruptionRequested()) {
             qCDebug(lcDownload).noquote()
                 << QString("Ordine n: %1 - Errore FTPClient: %2").arg(idOrdine, qs(e.message));
+            if (!e.dettaglio.empty())
+                qCDebug(lcDownload).noquote() << qs(e.dettaglio);
             emit errorOccurred(qs(e.message));
         }
     } catch (const Vendra2Exception &e) {
@@ -324,6 +392,7 @@ void OrdineDownloadThread::registraScaricato(File &file, const std::string &nome
                                          .arg(idOrdine, idRiga, qs(file.id));
 
     m_ftp->removeFile(percorsoClient(remoto).toStdString());
+    m_rimossi.insert(remoto);
     qCDebug(lcDownload).noquote() << QString(
         "Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
                                          .arg(idOrdine, idRiga, remoto);

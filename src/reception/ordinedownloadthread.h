@@ -7,6 +7,7 @@
 #include "percorsidownload.h"
 
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QThread>
 
@@ -57,6 +58,10 @@ public:
     int64_t bytesTotal() const { return m_bytesTotal.load(); }
     int64_t bytesDone() const { return m_bytesDone.load(); }
 
+    // Whether a file's folder and id from an order record name a file below
+    // the FTP root: plain names only, no "..", no "\\", no absolute id.
+    static bool percorsoRemotoAmmesso(const std::string &cartella, const std::string &idFile);
+
     // Brings a 64-bit done/total pair into int range, keeping their ratio.
     static void scalaProgresso(int64_t done, int64_t total, int *outDone, int *outTotal);
 
@@ -78,13 +83,15 @@ private:
     void downloadOrdineRigaFile(OrdineRigaFile *riga);
     void downloadOrdineRigaStampa(OrdineRigaStampa *riga, int numeroStampa);
 
+    void controllaPercorsiRemoti() const;
+    void rimuoviGiaScaricati();
     QString percorsoRemoto(const std::string &cartella, const std::string &idFile) const;
     QString percorsoClient(const QString &remoto) const;
     File *daScaricare(OrdineRiga *riga);
     [[noreturn]] static void rilanciaConContesto();
     void registraScaricato(File &file, const std::string &nome, const QString &remoto,
         const QString &idOrdine, const QString &idRiga);
-    void scarica(const QString &remoto, const QString &locale, int dimensioneAttesa);
+    void scarica(const QString &remoto, const QString &locale, int64_t dimensioneAttesa);
     void controllaStop() const;
 
     Ordine *m_ordine;
@@ -95,6 +102,8 @@ private:
 
     QMutex m_ftpMutex; // guards m_ftp against stop() from another thread
     std::unique_ptr<FTPClient> m_ftp;
+    // Remote paths of the order already removed from the server by this worker.
+    QSet<QString> m_rimossi;
 
     // Called on the worker thread per transfer block: keeps the latest
     // figures and posts one update to the object's thread unless one is

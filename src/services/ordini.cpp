@@ -91,7 +91,7 @@ void readHeader(const QSqlQuery &q, Ordine &o)
     o.guid = ss(q.value(at++));
     o.numero = q.value(at++).toInt();
     o.stato = Ordini::StatoOrdine(q.value(at++).toInt());
-    o.data = int32_t(q.value(at++).toLongLong());
+    o.data = q.value(at++).toLongLong();
     o.ultima_modifica = q.value(at++).toLongLong();
     o.totale = float(q.value(at++).toDouble());
     o.spese_spedizione = float(q.value(at++).toDouble());
@@ -162,7 +162,7 @@ void loadLines(Connection &c, Ordine &o)
         if (!q.value(9).isNull()) {
             r->file = new File;
             r->file->id = ss(q.value(9));
-            r->file->dimensione = int(q.value(10).toLongLong());
+            r->file->dimensione = q.value(10).toLongLong();
             r->file->cartella = ss(q.value(11));
             r->file->scaricato = q.value(12).toInt() != 0;
             r->file->nome_file_sorgente = ss(q.value(13));
@@ -468,7 +468,7 @@ bool Ordine::inserisci()
             QSqlQuery q = c.run(QStringLiteral("SELECT COALESCE(MAX(numero), 0) + 1 FROM ordini"));
             num = q.next() ? q.value(0).toInt() : 1;
         }
-        const qint64 dataValue = data != 0 ? qint64(data) : t0;
+        const qint64 dataValue = data != 0 ? data : t0;
         const qint64 changed = ultima_modifica != 0 ? ultima_modifica : t0;
         c.run(QStringLiteral("INSERT INTO ordini (id, numero, stato, data, ultima_modifica,"
                              " totale, spedizione, cliente_finale, note, utente)"
@@ -483,7 +483,7 @@ bool Ordine::inserisci()
         }
         t.commit();
         numero = num;
-        data = int32_t(dataValue);
+        data = dataValue;
         ultima_modifica = changed;
         return true;
     });

@@ -49,8 +49,8 @@ public:
     bool modifica();
 
     std::string id;
-    int dimensione = 0;     // bytes, 0 when unknown
-    std::string cartella;   // folder on the FTP server
+    int64_t dimensione = 0; // bytes, 0 when unknown
+    std::string cartella; // folder on the FTP server
     bool scaricato = false; // downloaded
     std::string nome_file_sorgente;
     std::string nome_file_locale;
@@ -83,9 +83,9 @@ public:
     std::string descrizione;
     int quantita = 0;
     float prezzo_unitario = 0.0f;
-    std::string nome_file;       // types 1 and 2
+    std::string nome_file; // types 1 and 2
     std::string percorso_locale; // types 1 and 2: where the file landed
-    File *file = nullptr;        // types 1 and 2; owned by the line
+    File *file = nullptr; // types 1 and 2; owned by the line
 };
 
 // A line of the "InvioFile" kind: a file sent by the customer, not printed.
@@ -137,22 +137,20 @@ public:
     const std::string &Getguid() const { return guid; }
 
     bool inserisci(); // stores the header, the lines and their files
-    bool modifica();  // header fields and the lines' quantity and price
+    bool modifica(); // header fields and the lines' quantity and price
     bool cancella();
     bool init(const std::string &guid);
     bool impostaStato(Ordini::StatoOrdine stato);
 
     // Columns: id (the GUID), numero, stato, data, totale, spedizione,
     // cliente_finale, note, utente (customer id). Complete orders.
-    std::vector<Ordine *> listaSQL(int primo, int quanti, const std::string &condizione,
-                                   const std::string &ordinamento);
+    std::vector<Ordine *> listaSQL(
+        int primo, int quanti, const std::string &condizione, const std::string &ordinamento);
     // Headers only (no lines). Empty texts and zero numbers do not filter.
     std::vector<Ordine *> listaIntestazioni(const std::string &utente,
-                                            const std::string &intestatario, int numeroDa,
-                                            int numeroA, const std::string &dataDa,
-                                            const std::string &dataA,
-                                            const std::vector<int> &stati, int primo, int quanti,
-                                            const std::string &ordinamento);
+        const std::string &intestatario, int numeroDa, int numeroA, const std::string &dataDa,
+        const std::string &dataA, const std::vector<int> &stati, int primo, int quanti,
+        const std::string &ordinamento);
     std::vector<StatoOrdineLabel> listaEtichetteStatiOrdine();
 
     std::string guid;
@@ -162,9 +160,9 @@ public:
     float spese_spedizione = 0.0f;
     std::string cliente_finale;
     std::string note;
-    int32_t data = 0;              // seconds since 1970
-    int64_t ultima_modifica = 0;   // seconds since 1970
-    Utente *utente = nullptr;      // owned
+    int64_t data = 0; // seconds since 1970
+    int64_t ultima_modifica = 0; // seconds since 1970
+    Utente *utente = nullptr; // owned
     std::vector<OrdineRiga *> righe; // owned
 
 private:

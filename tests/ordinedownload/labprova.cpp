@@ -113,7 +113,7 @@ std::string Lab::piazza(
     Ordine o(new Utente(m_cliente));
     o.guid = nuovoId();
     o.stato = stato;
-    o.data = int32_t(data.toSecsSinceEpoch());
+    o.data = data.toSecsSinceEpoch();
     o.ultima_modifica = o.data;
     int n = 0;
     for (const Riga &p : righe) {

@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(print->reparto.tipo, std::string("canale_noritsu"));
         QCOMPARE(print->reparto.canale_numero, std::string("3"));
         QVERIFY(print->file);
-        QCOMPARE(print->file->dimensione, 123456);
+        QCOMPARE(print->file->dimensione, int64_t(123456));
         QCOMPARE(print->file->cartella, std::string("/ordini/abc"));
         QCOMPARE(print->file->nome_file_sorgente, std::string("IMG_0001.JPG"));
         QVERIFY(!print->file->scaricato);
@@ -149,7 +149,7 @@ private slots:
         auto *sent = dynamic_cast<OrdineRigaFile *>(loaded.righe[1]);
         QVERIFY(sent);
         QVERIFY(sent->file);
-        QCOMPARE(sent->file->dimensione, 999);
+        QCOMPARE(sent->file->dimensione, int64_t(999));
         QCOMPARE(loaded.righe[2]->GetTipoRiga(), Ordini::ALTRO);
         QVERIFY(!loaded.righe[2]->file);
         QCOMPARE(loaded.righe[2]->prezzo_unitario, 9.9f);

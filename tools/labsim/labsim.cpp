@@ -616,7 +616,7 @@ QVector<PlacedOrder> placeOrders(
         Ordine ordine(new Utente(customer));
         ordine.guid = bytes(newId());
         ordine.stato = Ordini::PENDENTE;
-        ordine.data = int32_t(now);
+        ordine.data = now;
         ordine.ultima_modifica = now;
         ordine.cliente_finale = bytes(request.endCustomer);
         ordine.note = bytes(request.notes);

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
@@ -255,7 +256,10 @@ struct FTPClient::Private {
     int64_t done = 0;
     int64_t total = -1;
     int64_t lastEmitted = -1;
+    // A failure on this computer's side during a transfer: the reason in
+    // Italian and the system's own words.
     QString localError;
+    QString localDetail;
     curl_off_t lastMoved = -1;
     QElapsedTimer sinceMove;
     bool stalled = false;
@@ -276,13 +280,34 @@ struct FTPClient::Private {
         return QStringLiteral("ftp://") + h + QLatin1Char(':') + QString::number(port);
     }
 
-    [[noreturn]] void fail(const QString &code, const QString &message) const
+    [[noreturn]] void fail(
+        const QString &code, const QString &message, const QString &detail = QString()) const
     {
         reusable = false;
-        throw FTPClientException(code.toStdString(), message.toStdString());
+        throw FTPClientException(code.toStdString(), message.toStdString(), detail.toStdString());
+    }
+
+    // A failed libcurl request: the format's %1 is the operation, %2 the
+    // reason in Italian; libcurl's own words go to the detail.
+    [[noreturn]] void failCurl(CURLcode rc, const QString &format, const QString &operation) const
+    {
+        fail(curlCode(rc), format.arg(operation, curlReason(rc)), curlDetail(rc));
     }
 
     QString curlDetail(CURLcode rc) const
+    {
+        if (aborted.load() || stalled)
+            return QString();
+        if (!localError.isEmpty())
+            return localDetail;
+        QString text = QString::fromUtf8(curl_easy_strerror(rc));
+        const QString extra = QString::fromUtf8(errorBuffer).trimmed();
+        if (!extra.isEmpty() && extra != text)
+            text += QStringLiteral(" (") + extra + QLatin1Char(')');
+        return text;
+    }
+
+    QString curlReason(CURLcode rc) const
     {
         if (aborted.load())
             return FTPClient::tr("operazione interrotta");
@@ -291,11 +316,59 @@ struct FTPClient::Private {
                 .arg(stallTimeoutMs / 1000.0, 0, 'f', 1);
         if (!localError.isEmpty())
             return localError;
-        QString text = QString::fromUtf8(curl_easy_strerror(rc));
-        const QString extra = QString::fromUtf8(errorBuffer).trimmed();
-        if (!extra.isEmpty() && extra != text)
-            text += QStringLiteral(" (") + extra + QLatin1Char(')');
-        return text;
+        long reply = 0;
+        if (curl)
+            curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &reply);
+        return reasonOf(rc, reply);
+    }
+
+    static QString reasonOf(CURLcode rc, long reply)
+    {
+        switch (rc) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return FTPClient::tr("nome del server sconosciuto");
+        case CURLE_COULDNT_CONNECT:
+            return FTPClient::tr("connessione rifiutata, il server FTP non è raggiungibile");
+        case CURLE_OPERATION_TIMEDOUT:
+            return FTPClient::tr("il server non ha risposto in tempo");
+        case CURLE_LOGIN_DENIED:
+            return FTPClient::tr("nome utente o password rifiutati dal server");
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+        case CURLE_FTP_COULDNT_RETR_FILE:
+            return FTPClient::tr("il file non esiste sul server");
+        case CURLE_REMOTE_ACCESS_DENIED:
+            return FTPClient::tr("il server nega l'accesso al file o alla cartella");
+        case CURLE_QUOTE_ERROR:
+            return reply == 550
+                ? FTPClient::tr("il file non esiste sul server o non può essere cancellato")
+                : FTPClient::tr("il server ha rifiutato il comando");
+        case CURLE_PARTIAL_FILE:
+            return FTPClient::tr("trasferimento interrotto prima della fine del file");
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+            return FTPClient::tr("la connessione con il server si è interrotta");
+        case CURLE_REMOTE_DISK_FULL:
+            return FTPClient::tr("disco del server pieno");
+        default:
+            return FTPClient::tr("errore di comunicazione con il server (codice %1)")
+                .arg(static_cast<int>(rc));
+        }
+    }
+
+    // Why writing into a folder of this computer failed, in Italian.
+    static QString writeReason(const QString &path, qint64 wanted)
+    {
+        const QFileInfo info(path);
+        const QStorageInfo volume(info.absolutePath());
+        if (volume.isValid() && volume.bytesAvailable() < wanted + 65536)
+            return FTPClient::tr("disco pieno in \"%1\"")
+                .arg(QDir::toNativeSeparators(info.absolutePath()));
+        if (!QFileInfo(info.absolutePath()).isWritable())
+            return FTPClient::tr("la cartella \"%1\" non è scrivibile")
+                .arg(QDir::toNativeSeparators(info.absolutePath()));
+        return FTPClient::tr("impossibile scrivere \"%1\"")
+            .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
     }
 
     QString curlCode(CURLcode rc) const
@@ -365,6 +438,7 @@ struct FTPClient::Private {
         curl_easy_reset(c);
         errorBuffer[0] = '\0';
         localError.clear();
+        localDetail.clear();
         stalled = false;
         lastMoved = -1;
         sinceMove.start();
@@ -597,9 +671,8 @@ struct FTPClient::Private {
         if (d->aborted.load())
             return 0;
         if (d->file->write(data, qint64(len)) != qint64(len)) {
-            d->localError
-                = FTPClient::tr("scrittura di \"%1\" fallita: %2")
-                      .arg(QDir::toNativeSeparators(d->file->fileName()), d->file->errorString());
+            d->localError = writeReason(d->file->fileName(), qint64(len));
+            d->localDetail = d->file->errorString();
             return 0;
         }
         d->done += int64_t(len);
@@ -621,9 +694,9 @@ struct FTPClient::Private {
             return CURL_READFUNC_ABORT;
         const qint64 got = d->file->read(buffer, qint64(size * count));
         if (got < 0) {
-            d->localError
-                = FTPClient::tr("lettura di \"%1\" fallita: %2")
-                      .arg(QDir::toNativeSeparators(d->file->fileName()), d->file->errorString());
+            d->localError = FTPClient::tr("impossibile leggere \"%1\"")
+                                .arg(QDir::toNativeSeparators(d->file->fileName()));
+            d->localDetail = d->file->errorString();
             return CURL_READFUNC_ABORT;
         }
         d->done += got;
@@ -648,14 +721,16 @@ struct FTPClient::Private {
             const QString why = aside.errorString();
             discardPart();
             fail(QStringLiteral("FTP_LOCAL"),
-                FTPClient::tr("%1 fallito: impossibile rimuovere \"%2\": %3")
-                    .arg(operation, QDir::toNativeSeparators(asidePath), why));
+                FTPClient::tr("%1 fallito: impossibile rimuovere \"%2\"")
+                    .arg(operation, QDir::toNativeSeparators(asidePath)),
+                why);
         }
         QFile old(finalPath);
         if (!old.rename(asidePath)) {
             const QString why = old.errorString();
             discardPart();
-            fail(QStringLiteral("FTP_LOCAL"), FTPClient::tr("%1 fallito: %2").arg(operation, why));
+            fail(QStringLiteral("FTP_LOCAL"),
+                FTPClient::tr("%1 fallito: %2").arg(operation, writeReason(finalPath, 0)), why);
         }
         if (!part.rename(finalPath)) {
             const QString why = part.errorString();
@@ -663,8 +738,11 @@ struct FTPClient::Private {
             if (!QFile::rename(asidePath, finalPath))
                 fail(QStringLiteral("FTP_LOCAL"),
                     FTPClient::tr("%1 fallito: %2; il file precedente è rimasto in \"%3\"")
-                        .arg(operation, why, QDir::toNativeSeparators(asidePath)));
-            fail(QStringLiteral("FTP_LOCAL"), FTPClient::tr("%1 fallito: %2").arg(operation, why));
+                        .arg(operation, writeReason(finalPath, 0),
+                            QDir::toNativeSeparators(asidePath)),
+                    why);
+            fail(QStringLiteral("FTP_LOCAL"),
+                FTPClient::tr("%1 fallito: %2").arg(operation, writeReason(finalPath, 0)), why);
         }
         // The new file is in place: a copy that cannot be deleted is only
         // clutter, and the next replacement removes it.
@@ -696,7 +774,7 @@ struct FTPClient::Private {
             if (buffer[0])
                 detail += QStringLiteral(" (") + QString::fromUtf8(buffer) + QLatin1Char(')');
             fail(QStringLiteral("CURLE_%1").arg(static_cast<int>(rc)),
-                FTPClient::tr("%1 fallita: %2").arg(operation, detail));
+                FTPClient::tr("%1 fallita: %2").arg(operation, reasonOf(rc, 0)), detail);
         }
 
         // Read until the last line of the greeting ("220 ...", not "220-").
@@ -827,9 +905,10 @@ void FTPClient::login(std::string user, std::string password)
     const CURLcode rc = d->perform();
     if (rc != CURLE_OK) {
         const QString code = d->curlCode(rc);
+        const QString reason = d->curlReason(rc);
         const QString detail = d->curlDetail(rc);
         d->dropHandles();
-        d->fail(code, tr("%1 fallito: %2").arg(operation, detail));
+        d->fail(code, tr("%1 fallito: %2").arg(operation, reason), detail);
     }
     const char *entry = nullptr;
     if (curl_easy_getinfo(d->curl.get(), CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry
@@ -860,8 +939,12 @@ void FTPClient::uploadFile(
 
     QFile file(qs(localPath));
     if (!file.open(QIODevice::ReadOnly))
-        d->fail(
-            QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, file.errorString()));
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: %2")
+                .arg(operation,
+                    tr("impossibile leggere \"%1\"")
+                        .arg(QDir::toNativeSeparators(file.fileName()))),
+            file.errorString());
 
     if (!overwrite) {
         d->prepare(d->fileUrl(remote));
@@ -873,7 +956,7 @@ void FTPClient::uploadFile(
         // Missing file or missing folder: both mean there is nothing to replace.
         if (rc != CURLE_REMOTE_FILE_NOT_FOUND && rc != CURLE_REMOTE_ACCESS_DENIED
             && rc != CURLE_FTP_COULDNT_RETR_FILE)
-            d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+            d->failCurl(rc, tr("%1 fallito: %2"), operation);
     }
 
     d->prepare(d->fileUrl(remote));
@@ -891,7 +974,7 @@ void FTPClient::uploadFile(
     const CURLcode rc = d->perform();
     d->file = nullptr;
     if (rc != CURLE_OK)
-        d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+        d->failCurl(rc, tr("%1 fallito: %2"), operation);
     if (d->done != d->total)
         d->fail(QStringLiteral("FTP_SHORT"),
             tr("%1 fallito: inviati %2 byte su %3").arg(operation).arg(d->done).arg(d->total));
@@ -930,13 +1013,15 @@ void FTPClient::downloadFile(
     QFile part(partPath);
     if (part.exists() && !part.remove())
         d->fail(QStringLiteral("FTP_LOCAL"),
-            tr("%1 fallito: impossibile rimuovere \"%2\": %3")
-                .arg(operation, QDir::toNativeSeparators(partPath), part.errorString()));
+            tr("%1 fallito: impossibile rimuovere \"%2\"")
+                .arg(operation, QDir::toNativeSeparators(partPath)),
+            part.errorString());
     // Unbuffered: libcurl hands over whole blocks, which go straight to
     // the file instead of through a second copy.
     if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        d->fail(
-            QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, part.errorString()));
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: %2").arg(operation, Private::writeReason(partPath, 0)),
+            part.errorString());
 
     auto discard = [&part]() {
         part.close();
@@ -959,7 +1044,7 @@ void FTPClient::downloadFile(
         d->file = nullptr;
         if (rc != CURLE_OK) {
             discard();
-            d->fail(d->curlCode(rc), tr("%1 fallito: %2").arg(operation, d->curlDetail(rc)));
+            d->failCurl(rc, tr("%1 fallito: %2"), operation);
         }
         if (d->announcedSize >= 0)
             d->serverAnnouncesSize = true;
@@ -978,20 +1063,25 @@ void FTPClient::downloadFile(
         if (!part.seek(0) || !part.resize(0)) {
             const QString why = part.errorString();
             discard();
-            d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
+            d->fail(QStringLiteral("FTP_LOCAL"),
+                tr("%1 fallito: %2").arg(operation, Private::writeReason(partPath, 0)), why);
         }
     }
     if (announced >= 0 && announced != d->done) {
         discard();
         d->fail(QStringLiteral("FTP_SHORT"),
-            tr("%1 fallito: ricevuti %2 byte su %3").arg(operation).arg(d->done).arg(announced));
+            tr("%1 fallito: trasferimento incompleto, ricevuti %2 byte su %3")
+                .arg(operation)
+                .arg(d->done)
+                .arg(announced));
     }
     const bool flushed = part.flush();
     part.close();
     if (!flushed || part.error() != QFileDevice::NoError) {
         const QString why = part.errorString();
         discard();
-        d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: %2").arg(operation, Private::writeReason(partPath, 0)), why);
     }
     // Checked again: the name may have been taken during the transfer.
     const QFileInfo now(finalPath);
@@ -1008,7 +1098,8 @@ void FTPClient::downloadFile(
     } else if (!part.rename(finalPath)) {
         const QString why = part.errorString();
         discard();
-        d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, why));
+        d->fail(QStringLiteral("FTP_LOCAL"),
+            tr("%1 fallito: %2").arg(operation, Private::writeReason(finalPath, 0)), why);
     }
     if (d->total < 0)
         d->total = d->done;
@@ -1037,7 +1128,28 @@ void FTPClient::removeFile(const std::string &remotePath)
     curl_easy_setopt(d->curl.get(), CURLOPT_QUOTE, commands.get());
     const CURLcode rc = d->perform();
     if (rc != CURLE_OK)
-        d->fail(d->curlCode(rc), tr("%1 fallita: %2").arg(operation, d->curlDetail(rc)));
+        d->failCurl(rc, tr("%1 fallita: %2"), operation);
+}
+
+bool FTPClient::removeFileIfPresent(const std::string &remotePath)
+{
+    try {
+        removeFile(remotePath);
+        return true;
+    } catch (const FTPClientException &e) {
+        if (d->aborted.load() || e.code != "CURLE_" + std::to_string(int(CURLE_QUOTE_ERROR)))
+            throw;
+        // The refusal may mean the file has gone: ask for it (a request
+        // without body) and pass the refusal on only when it is still there.
+        const QString remote = d->resolve(remotePath, QString());
+        d->prepare(d->fileUrl(remote));
+        curl_easy_setopt(d->curl.get(), CURLOPT_NOBODY, 1L);
+        const CURLcode rc = d->perform();
+        if (rc == CURLE_REMOTE_FILE_NOT_FOUND || rc == CURLE_FTP_COULDNT_RETR_FILE
+            || rc == CURLE_REMOTE_ACCESS_DENIED)
+            return false;
+        throw;
+    }
 }
 
 void FTPClient::close()

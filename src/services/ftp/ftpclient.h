@@ -16,10 +16,15 @@ class FTPClientException : public Vendra2Exception
 {
 public:
     FTPClientException() = default;
-    FTPClientException(std::string code, std::string message)
+    FTPClientException(std::string code, std::string message, std::string dettaglio = {})
         : Vendra2Exception(std::move(code), std::move(message))
+        , dettaglio(std::move(dettaglio))
     {
     }
+
+    // The technical detail behind the reason in the message (libcurl's or
+    // the system's own words), for the event log; may be empty.
+    std::string dettaglio;
 };
 
 class FTPClient : public QObject
@@ -47,6 +52,8 @@ public:
     // name in the destination folder and renamed when whole.
     void downloadFile(const std::string &remotePath, const std::string &localPath, bool overwrite);
     void removeFile(const std::string &remotePath);
+    // Removes the file if the server still has it; false when it had gone.
+    bool removeFileIfPresent(const std::string &remotePath);
     void close();
 
     // Bytes received by the last completed downloadFile (64 bits).

@@ -1,0 +1,224 @@
+// Reception as an unattended lab runs it: hostile remote paths, files left
+// on the server by an interrupted order, 64-bit sizes and dates, and the
+// reasons of FTP failures as the operator reads them.
+
+#include "labprova.h"
+#include "ordinedownloadthread.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using prova::Lab;
+using prova::Riga;
+
+namespace
+{
+
+struct Esito {
+    QStringList errori;
+    int terminati = 0;
+};
+
+// Runs a worker on the order to its end; `avviato` runs right after the start.
+Esito esegui(Ordine &ordine, ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings(),
+    const std::function<void()> &avviato = {})
+{
+    Esito e;
+    OrdineDownloadThread w(&ordine, std::move(imp));
+    QObject::connect(
+        &w, &OrdineDownloadThread::errorOccurred, &w, [&](const QString &m) { e.errori << m; });
+    QObject::connect(&w, &OrdineDownloadThread::orderTerminated, &w, [&] { ++e.terminati; });
+    w.start();
+    if (avviato)
+        avviato();
+    QDeadlineTimer limite(60000);
+    while (!w.isFinished() && !limite.hasExpired())
+        QTest::qWait(20);
+    QTest::qWait(50);
+    return e;
+}
+
+QString remoto(const Lab &lab, const File &f)
+{
+    return lab.ftpRoot() + "/lab/" + QString::fromStdString(f.id);
+}
+
+} // namespace
+
+class TestReliability : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void percorsiRemotiFuoriRadice_data();
+    void percorsiRemotiFuoriRadice();
+    void fileRimastiSulServer();
+    void dimensioniEDateA64Bit();
+    void motiviInItaliano_data();
+    void motiviInItaliano();
+};
+
+void TestReliability::percorsiRemotiFuoriRadice_data()
+{
+    QTest::addColumn<QString>("cartella");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<bool>("ammesso");
+    QTest::newRow("normale") << "/ordini/x/"
+                             << "" << true;
+    QTest::newRow("risale") << "/../segreto/"
+                            << "" << false;
+    QTest::newRow("risale in mezzo") << "/ordini/../../segreto"
+                                     << "" << false;
+    QTest::newRow("barra inversa") << "\\..\\segreto"
+                                   << "" << false;
+    QTest::newRow("id assoluto") << ""
+                                 << "/segreto/altro.jpg" << false;
+    QTest::newRow("id con cartella") << ""
+                                     << "../segreto/altro.jpg" << false;
+    QTest::newRow("id punto punto") << "/segreto"
+                                    << ".." << false;
+}
+
+// A folder or id that leaves the FTP root stops the order before anything
+// is fetched or deleted; the other customer's file stays where it is.
+void TestReliability::percorsiRemotiFuoriRadice()
+{
+    QFETCH(QString, cartella);
+    QFETCH(QString, id);
+    QFETCH(bool, ammesso);
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    auto ordine = lab.carica(lab.piazza({ { Ordini::STAMPA, 500 } }));
+    File &f = *ordine->righe[0]->file;
+    QDir().mkpath(lab.ftpRoot() + "/lab/ordini/x");
+    QFile::rename(remoto(lab, f), lab.ftpRoot() + "/lab/ordini/x/" + QString::fromStdString(f.id));
+    QDir().mkpath(lab.ftpRoot() + "/segreto");
+    const QString segreto = lab.ftpRoot() + "/segreto/altro.jpg";
+    QFile s(segreto);
+    QVERIFY(s.open(QIODevice::WriteOnly) && s.write("segreto") == 7);
+    s.close();
+    f.cartella = cartella.toStdString();
+    if (!id.isEmpty())
+        f.id = id.toStdString();
+
+    const Esito e = esegui(*ordine);
+    if (ammesso) {
+        QCOMPARE(e.errori, QStringList());
+        QCOMPARE(lab.stato(ordine->guid), int(Ordini::RICEVUTO));
+        return;
+    }
+    QCOMPARE(e.errori.size(), 1);
+    QVERIFY2(e.errori[0].contains("fuori dalla cartella del server FTP"), qPrintable(e.errori[0]));
+    QVERIFY(QFile::exists(segreto));
+    QCOMPARE(lab.fileIn("Stampe"), QStringList());
+    QCOMPARE(lab.ftp().commands().count("RETR"), 0);
+    QCOMPARE(lab.stato(ordine->guid), int(Ordini::PENDENTE));
+}
+
+// Killed between recording an image and deleting it: the resumed order
+// deletes it without fetching it again; one recorded and already gone is
+// no error.
+void TestReliability::fileRimastiSulServer()
+{
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    const std::string id
+        = lab.piazza({ { Ordini::STAMPA, 700 }, { Ordini::FILE, 800 }, { Ordini::STAMPA, 900 } },
+            Ordini::IN_CODA);
+    auto ordine = lab.carica(id);
+    for (int i : { 0, 1 }) {
+        File &f = *ordine->righe[i]->file;
+        f.scaricato = true;
+        f.nome_file_locale = f.nome_file_sorgente;
+        QVERIFY(f.modifica());
+    }
+    QVERIFY(QFile::remove(remoto(lab, *ordine->righe[1]->file)));
+    lab.ftp().clearLog();
+
+    const Esito e = esegui(*ordine);
+    QCOMPARE(e.errori, QStringList());
+    QCOMPARE(e.terminati, 1);
+    QCOMPARE(lab.fileSuFtp(), QStringList());
+    QCOMPARE(lab.ftp().commands().count("RETR"), 1);
+    QCOMPARE(lab.stato(id), int(Ordini::RICEVUTO));
+}
+
+void TestReliability::dimensioniEDateA64Bit()
+{
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    const QDateTime dopo2038(QDate(2040, 2, 29), QTime(12, 0));
+    const std::string id = lab.piazza({ { Ordini::FILE, 1000 } }, Ordini::PENDENTE, dopo2038);
+    auto ordine = lab.carica(id);
+    QCOMPARE(ordine->data, int64_t(dopo2038.toSecsSinceEpoch()));
+
+    // A 3 GB line: the size survives the record, and the check of what
+    // arrived compares it whole.
+    const int64_t tre = 3000000000LL;
+    {
+        Ordine grande(new Utente(*ordine->utente));
+        auto *r = new OrdineRigaFile();
+        r->file->id = "grande";
+        r->file->dimensione = tre;
+        grande.righe.push_back(r);
+        QVERIFY(grande.inserisci());
+        QCOMPARE(lab.carica(grande.guid)->righe[0]->file->dimensione, tre);
+    }
+    ordine->righe[0]->file->dimensione = tre;
+    const Esito e = esegui(*ordine);
+    QCOMPARE(e.errori.size(), 1);
+    QVERIFY2(e.errori[0].contains("3000000000"), qPrintable(e.errori[0]));
+}
+
+void TestReliability::motiviInItaliano_data()
+{
+    QTest::addColumn<QString>("guasto");
+    QTest::addColumn<QString>("motivo");
+    QTest::newRow("server spento") << "spento"
+                                   << "connessione rifiutata";
+    QTest::newRow("password errata") << "password"
+                                     << "nome utente o password rifiutati";
+    QTest::newRow("file mancante") << "mancante"
+                                   << "il file non esiste sul server";
+    QTest::newRow("server bloccato") << "bloccato"
+                                     << "nessuna risposta dal server";
+}
+
+// The operator reads why in Italian; libcurl's English stays out of it.
+void TestReliability::motiviInItaliano()
+{
+    QFETCH(QString, guasto);
+    QFETCH(QString, motivo);
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    const std::string id = lab.piazza({ { Ordini::STAMPA, 1000, false, guasto != "mancante" } });
+    auto ordine = lab.carica(id);
+    ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings();
+    imp.ftpStallTimeout = 1500;
+    if (guasto == "spento")
+        lab.ftp().stop();
+    if (guasto == "password")
+        imp.ftpPassword = "sbagliata";
+    if (guasto == "bloccato")
+        lab.ftp().freeze();
+    const Esito e = esegui(*ordine, imp);
+    if (guasto == "bloccato")
+        lab.ftp().resume();
+    QCOMPARE(e.errori.size(), 1);
+    QVERIFY2(e.errori[0].contains(motivo), qPrintable(e.errori[0]));
+    const QRegularExpression inglese("\\b(Couldn't|Failed|failed|denied|Access|Login|Timeout)\\b");
+    QVERIFY2(!inglese.match(e.errori[0]).hasMatch(), qPrintable(e.errori[0]));
+}
+
+QTEST_GUILESS_MAIN(TestReliability)
+#include "tst_reliability.moc"
