@@ -6,6 +6,7 @@
 #include "ordinedownloadthread.h"
 
 #include "ordini.h"
+#include "serviceaccess.h"
 #include "vendra2impostazioni.h"
 
 #include <QCommandLineParser>
@@ -20,18 +21,6 @@
 
 namespace
 {
-
-void applyAccess(const std::string &endpoint)
-{
-    Anagrafica::WsEndpoint = Prodotti::WsEndpoint = Ordini::WsEndpoint = vendra2::WsEndpoint
-        = endpoint;
-    Anagrafica::WsUsername = Prodotti::WsUsername = Ordini::WsUsername = vendra2::WsUsername
-        = "admin";
-    Anagrafica::WsPassword = Prodotti::WsPassword = Ordini::WsPassword = vendra2::WsPassword
-        = "admin";
-    Anagrafica::WsOperatorAuth = Prodotti::WsOperatorAuth = Ordini::WsOperatorAuth
-        = vendra2::WsOperatorAuth = true;
-}
 
 QString setting(const std::map<std::string, std::string> &map, const char *key)
 {
@@ -62,7 +51,8 @@ int main(int argc, char *argv[])
     }
 
     try {
-        applyAccess(parser.value(QStringLiteral("endpoint")).toStdString());
+        setServiceAccess(
+            { parser.value(QStringLiteral("endpoint")).toStdString(), "admin", "admin", true });
         const auto map = Impostazione().listaImpostazioni();
         ImpostazioniDownload imp;
         imp.ftpHost = parser.isSet(QStringLiteral("ftp-host"))

@@ -4,6 +4,8 @@
 
 #include "common/dialogfacade.h"
 #include "common/vendra2commons.h"
+#include "ncreport.h"
+#include "ncreportpreviewwindow.h"
 #include "resources/v2resources.h"
 
 #include <QDir>
@@ -21,6 +23,7 @@ Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
     , sharedMemory(new QSharedMemory(sharedMemoryKey(), this))
 {
+    NCReport::setPrintDialogHook(&NCReportPreviewWindow::dialogoDiStampa);
 }
 
 Application::~Application()

@@ -30,7 +30,7 @@ void login::on_pushButtonLogin_clicked()
     bool passed = false;
     bool broken = false;
     try {
-        applyServiceAccessVendra2();
+        applyServiceAccess();
         try {
             Impostazione impostazione;
             impostazione.listaImpostazioni();
@@ -46,6 +46,7 @@ void login::on_pushButtonLogin_clicked()
     unsetCursor();
     settings.wsUsername = savedUsername;
     settings.wsPassword = savedPassword;
+    applyServiceAccess();
 
     if (passed) {
         accept();

@@ -17,6 +17,7 @@
 #include "ordinidaevadere.h"
 #include "prodotti.h"
 #include "reportordinedettagliocustommodel.h"
+#include "ricezionecontroller.h"
 #include "settings/appsettings.h"
 #include "vendra2impostazioni.h"
 
@@ -25,7 +26,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLinearGradient>
 #include <QListWidgetItem>
 #include <QMenu>
@@ -54,8 +54,7 @@ MainWindow::MainWindow(QWidget *parent)
     gradient.setColorAt(1, QColor(0xc8, 0xc8, 0xc8));
     ui->mdiArea->setBackground(QBrush(gradient));
 
-    bool ok = false;
-    loadSettings(&ok, true);
+    mostraErroreImpostazioni(loadSettings());
 
     connect(ui->mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::updateMenuFinestre);
     windowMapper = new QSignalMapper(this);
@@ -96,10 +95,19 @@ MainWindow::MainWindow(QWidget *parent)
     ui->tbOrdiniDaEvadereStampa->setMenu(m_menuStampa);
     ui->tbOrdiniDaEvadereStampa->setPopupMode(QToolButton::MenuButtonPopup);
 
-    m_ordineDownload = new OrdineDownload(this);
+    m_ricezione = new RicezioneController(this);
+    m_ordineDownload = m_ricezione->ordineDownload();
+    connect(m_ricezione, &RicezioneController::logEvent, this, &MainWindow::on_logEvent);
+    connect(m_ricezione, &RicezioneController::statoCambiato, this, &MainWindow::mostraRicezione);
+    connect(m_ricezione, &RicezioneController::avvioFallito, this, [this] {
+        DialogFacade::critical(this, tr("Rilevati uno o più errori"),
+            tr("Impossibile avviare la ricezione degli ordini.\r\nPer maggiori informazioni "
+               "consultare il registro eventi."));
+    });
+    connect(
+        m_ricezione, &RicezioneController::erroreDownload, this, &MainWindow::mostraErroreDownload);
     connect(
         m_ordineDownload, &OrdineDownload::queueChanged, this, &MainWindow::updateDownloadQueue);
-    connect(m_ordineDownload, &OrdineDownload::errorOccurred, this, &MainWindow::on_DownloadError);
     connect(m_ordineDownload, &OrdineDownload::fileTerminated, this,
         &MainWindow::on_DownloadFileTerminated);
     connect(m_ordineDownload, &OrdineDownload::orderTerminated, this,
@@ -120,7 +128,7 @@ MainWindow::MainWindow(QWidget *parent)
     inCorso->setAttribute(Qt::WA_TransparentForMouseEvents);
     ui->statusbar->addPermanentWidget(inCorso);
 
-    applyServiceAccessOrdini();
+    applyServiceAccess();
 
     const QString appName = QCoreApplication::applicationName();
     trayIconMenu = new QMenu(this);
@@ -143,6 +151,7 @@ MainWindow::~MainWindow()
     m_ordiniDaEvadere.reset();
     // The engine's last signals (its workers are being stopped) must not reach
     // the half-destroyed window either.
+    m_ricezione->disconnect(this);
     m_ordineDownload->disconnect(this);
     // Children go after this body has run: their last signals must not reach
     // the half-destroyed window; closed sub-windows awaiting deletion included.
@@ -302,9 +311,8 @@ void MainWindow::on_childClose()
 
 void MainWindow::deferredStartup()
 {
-    bool ok = false;
-    loadSettings(&ok, true);
-    applyServiceAccessAnagrafica();
+    mostraErroreImpostazioni(loadSettings());
+    applyServiceAccess();
 
     try {
         size_t operators = 0;
@@ -404,104 +412,36 @@ void MainWindow::slotTrayClosed()
 
 bool MainWindow::isRicezioneAttiva() const
 {
-    return ui->actionAbilita_ricezione_ordini->isChecked();
+    return m_ricezione->isAttiva();
 }
 
-namespace
+void MainWindow::mostraRicezione(bool attiva)
 {
-// An empty path would name the current folder, which always exists.
-bool cartellaEsiste(const QString &percorso)
-{
-    return !percorso.trimmed().isEmpty() && QFileInfo(percorso).isDir();
-}
-} // namespace
-
-bool MainWindow::controllaCartelleRicezione()
-{
-    WaitCursor wait;
-    try {
-        applyServiceAccessProdotti();
-        Reparto reparto;
-        std::vector<std::unique_ptr<Reparto>> reparti;
-        for (Reparto *r : reparto.lista({}))
-            reparti.emplace_back(r);
-        for (const auto &r : reparti) {
-            if (!cartellaEsiste(QString::fromStdString(r->percorso))) {
-                on_logEvent(Vendra2Commons::Error,
-                    tr("I percorsi di uno o più reparti non esistono sul computer in uso, si prega "
-                       "di correggere questi problemi e riprovare"));
-                return false;
-            }
-        }
-    } catch (const Reparto::RepartoException &e) {
-        const QString messaggio = QString::fromStdString(e.getMessage());
-        on_logEvent(Vendra2Commons::Error,
-            messaggio.isEmpty() ? tr("Impossibile ottenere la lista dei reparti in seguito ad un "
-                                     "errore sconosciuto")
-                                : messaggio);
-        return false;
-    } catch (...) {
-        on_logEvent(Vendra2Commons::Error,
-            tr("Impossibile ottenere la lista dei reparti in seguito ad un errore sconosciuto"));
-        return false;
-    }
-    if (!cartellaEsiste(appSettings().ordineRigaFileDownloadPath)) {
-        on_logEvent(Vendra2Commons::Error,
-            tr("Il percorso di salvataggio per gli articoli di tipo 'InvioFile' non esiste sul "
-               "computer locale, si prega di correggere il problema e riprovare"));
-        return false;
-    }
-    return true;
-}
-
-void MainWindow::ricezioneAccesa()
-{
-    ui->actionAbilita_ricezione_ordini->setChecked(true);
-    ui->actionConnetti->setChecked(true);
-    ui->tbAttivaRicezioneOrdini->setChecked(true);
-    ui->tbAttivaRicezioneOrdini->setText(tr("Connesso"));
-    ui->tbAttivaRicezioneOrdini->setToolTip(tr("Disattiva ricezione ordini"));
-    applyServiceAccessOrdini();
-    updateOrdiniDaEvadere();
-    m_ordineDownload->startDownload(false);
-}
-
-void MainWindow::ricezioneSpenta()
-{
-    ui->actionAbilita_ricezione_ordini->setChecked(false);
-    ui->actionConnetti->setChecked(false);
-    ui->tbAttivaRicezioneOrdini->setChecked(false);
-    ui->tbAttivaRicezioneOrdini->setText(tr("Connetti"));
-    ui->tbAttivaRicezioneOrdini->setToolTip(tr("Attiva ricezione ordini"));
-    m_ordiniDaEvadere->fermaAggiornamento();
-    m_ordineDownload->stopDownload(false, true);
+    ui->actionAbilita_ricezione_ordini->setChecked(attiva);
+    ui->actionConnetti->setChecked(attiva);
+    ui->tbAttivaRicezioneOrdini->setChecked(attiva);
+    ui->tbAttivaRicezioneOrdini->setText(attiva ? tr("Connesso") : tr("Connetti"));
+    ui->tbAttivaRicezioneOrdini->setToolTip(
+        attiva ? tr("Disattiva ricezione ordini") : tr("Attiva ricezione ordini"));
+    if (attiva)
+        updateOrdiniDaEvadere();
+    else
+        m_ordiniDaEvadere->fermaAggiornamento();
 }
 
 void MainWindow::on_actionAbilita_ricezione_ordini_triggered()
 {
-    if (!ui->actionAbilita_ricezione_ordini->isChecked()) {
-        ricezioneSpenta();
-        return;
-    }
-    if (!controllaCartelleRicezione()) {
-        ricezioneSpenta();
-        DialogFacade::critical(this, tr("Rilevati uno o più errori"),
-            tr("Impossibile avviare la ricezione degli ordini.\r\nPer maggiori informazioni "
-               "consultare il registro eventi."));
-        return;
-    }
-    ricezioneAccesa();
+    m_ricezione->imposta(ui->actionAbilita_ricezione_ordini->isChecked());
 }
 
 void MainWindow::on_tbAttivaRicezioneOrdini_clicked()
 {
-    ui->actionAbilita_ricezione_ordini->toggle();
-    on_actionAbilita_ricezione_ordini_triggered();
+    m_ricezione->commuta();
 }
 
 void MainWindow::on_actionConnetti_triggered()
 {
-    on_tbAttivaRicezioneOrdini_clicked();
+    m_ricezione->commuta();
 }
 
 QString MainWindow::idTestaCoda() const
@@ -594,45 +534,28 @@ void MainWindow::on_DownloadQueueItemAbort_clicked()
     const int riga = lista->trovaOrdine(id);
     if (riga < 0)
         return; // downloaded meanwhile: nothing left to cancel
-    const bool attiva = isRicezioneAttiva();
-    m_ordineDownload->stopDownload(true, true);
-    try {
-        // A separate object: a stopped worker may still be finishing with the queued one.
-        applyServiceAccessOrdini();
-        Ordine ordine;
-        ordine.guid = id.toStdString();
-        ordine.impostaStato(Ordini::ANNULLATO);
-    } catch (...) {
-    }
-    m_ordineDownload->removeOrder(id);
+    m_ricezione->annullaOrdine(id);
     lista->rimuoviElemento(lista->trovaOrdine(id));
-    // With reception off the cancel must not start downloading.
-    if (attiva) {
-        m_ordineDownload->loadQueue();
-        m_ordineDownload->startDownload(true);
-    }
 }
 
-void MainWindow::on_DownloadError(QString message)
+void MainWindow::mostraErroreDownload(const QString &message)
 {
-    const OrdineDownloadWidget *primo = ui->OrdineDownloadList->widgetOrdine(0);
-    const QString testo = primo
-        ? tr("Errore in fase di download dell'ordine n° %1").arg(primo->numeroOrdine())
-        : tr("Errore in fase di download degli ordini");
-    on_logEvent(Vendra2Commons::Error, testo + QLatin1String("\r\n") + message);
-
     DownloadErrorDialog dialog(this);
-    if (isRicezioneAttiva())
-        ricezioneSpenta();
     // Queued: reception comes back after the dialog has gone.
-    connect(&dialog, &DownloadErrorDialog::autoclosed, this,
-        &MainWindow::on_tbAttivaRicezioneOrdini_clicked, Qt::QueuedConnection);
+    connect(&dialog, &DownloadErrorDialog::autoclosed, m_ricezione, &RicezioneController::commuta,
+        Qt::QueuedConnection);
     dialog.setMessage(tr("Il download degli ordini è stato sospeso a causa di uno o più errori:")
         + QLatin1String("\r\n\r\n") + message + QLatin1String("\r\n\r\n")
         + tr("Per maggiori informazioni consultare il registro eventi."));
     dialog.setWindowTitle(tr("Errore durante la ricezione degli ordini"));
     dialog.setAutoCloseTime(120);
     dialog.exec();
+}
+
+void MainWindow::mostraErroreImpostazioni(const SettingsResult &esito)
+{
+    if (!esito.ok)
+        DialogFacade::warning(nullptr, esito.title, esito.message);
 }
 
 // --- orders to fulfil ---------------------------------------------------------
@@ -765,7 +688,7 @@ void MainWindow::on_actionPubblica_aggiornamento_triggered()
     QCoreApplication::processEvents();
     QString failure;
     try {
-        applyServiceAccessVendra2();
+        applyServiceAccess();
         Aggiornamento aggiornamento;
         if (aggiornamento.pubblicaAggiornamento()) {
             wait.restore();

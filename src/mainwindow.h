@@ -19,6 +19,8 @@ class QCloseEvent;
 class QListWidgetItem;
 class QMenu;
 class QSignalMapper;
+class RicezioneController;
+struct SettingsResult;
 class ReportOrdineDettaglioCustomModel;
 
 namespace Ui
@@ -64,7 +66,8 @@ public:
     // instead and `widget` is deleted.
     QMdiSubWindow *addSubWindow(QWidget *widget);
 
-    // The order download engine (owned by the window).
+    // Order reception and its download engine (owned by the window).
+    RicezioneController *ricezione() const { return m_ricezione; }
     OrdineDownload *ordineDownload() const { return m_ordineDownload; }
     bool isRicezioneAttiva() const;
 
@@ -88,7 +91,6 @@ public:
     void on_childClose();
     // The one way to add an entry to the event log.
     void on_logEvent(Vendra2Commons::LogType messageType, QString message);
-    void on_DownloadError(QString message);
     void on_DownloadFileTerminated(int current, int total);
     void on_DownloadOrderTerminated(Ordine *ordine, int total);
     void on_DownloadOrderProgress(int done, int total);
@@ -142,11 +144,10 @@ private:
     void deferredStartup();
     void activateSubWindow(QMdiSubWindow *window);
     QWidget *activeMdiChild() const;
-    // Every department folder and the folder for sent files exist here;
-    // otherwise logs why and returns false.
-    bool controllaCartelleRicezione();
-    void ricezioneAccesa();
-    void ricezioneSpenta();
+    // The switch's widgets follow the state of reception.
+    void mostraRicezione(bool attiva);
+    void mostraErroreDownload(const QString &message);
+    void mostraErroreImpostazioni(const SettingsResult &esito);
     QString idTestaCoda() const;
     // Controls and state menu of the orders-to-fulfil panel, after each refresh.
     void aggiornaControlliOrdiniDaEvadere();
@@ -162,7 +163,8 @@ private:
     QAction *separatorAct = nullptr;
     QMenu *trayIconMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
-    OrdineDownload *m_ordineDownload = nullptr;
+    RicezioneController *m_ricezione = nullptr;
+    OrdineDownload *m_ordineDownload = nullptr; // m_ricezione's engine
     QMenu *m_menuStati = nullptr;
     QMenu *m_menuStampa = nullptr;
     // Declared last: goes first, while the list widget it fills still exists.

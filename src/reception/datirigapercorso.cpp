@@ -2,15 +2,12 @@
 
 #include "percorsidownload.h"
 
+#include "conversioni.h"
+
 #include "ordini.h"
 
 namespace
 {
-
-QString qs(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "ordinedownloadthread.h"
 
+#include "conversioni.h"
+
 #include "appsettings.h"
 #include "ftpclient.h"
 #include "ordinestampanoritsu.h"
@@ -26,11 +28,6 @@ Q_LOGGING_CATEGORY(lcProgresso, "vendra2.download.progress", QtInfoMsg)
 // Thrown inside run() when stop() was called; never leaves the worker.
 struct Interrotto {
 };
-
-QString qs(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 // Shortest interval between two progress updates delivered to the
 // object's thread.
@@ -93,19 +90,6 @@ void OrdineDownloadThread::controllaStop() const
 {
     if (isInterruptionRequested())
         throw Interrotto();
-}
-
-void OrdineDownloadThread::scalaProgresso(int64_t done, int64_t total, int *outDone, int *outTotal)
-{
-    if (total < 0)
-        total = 0;
-    done = qBound<int64_t>(0, done, total);
-    while (total > INT_MAX) {
-        total >>= 1;
-        done >>= 1;
-    }
-    *outDone = int(done);
-    *outTotal = int(total);
 }
 
 void OrdineDownloadThread::onFtpFileProgress(int byteTransferred, int totalBytes)

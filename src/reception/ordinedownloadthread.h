@@ -62,9 +62,6 @@ public:
     // the FTP root: plain names only, no "..", no "\\", no absolute id.
     static bool percorsoRemotoAmmesso(const std::string &cartella, const std::string &idFile);
 
-    // Brings a 64-bit done/total pair into int range, keeping their ratio.
-    static void scalaProgresso(int64_t done, int64_t total, int *outDone, int *outTotal);
-
 signals:
     void errorOccurred(QString errmessage);
     void orderTerminated();

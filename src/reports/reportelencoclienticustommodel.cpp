@@ -1,5 +1,7 @@
 #include "reportelencoclienticustommodel.h"
 
+#include "conversioni.h"
+
 #include "anagrafica.h"
 
 namespace
@@ -10,10 +12,6 @@ const char *const columns[] = { "account_codice_utente", "account_username", "ac
     "account_cap", "account_citta", "account_provincia", "account_stato" };
 static_assert(sizeof(columns) / sizeof(columns[0]) == 17, "one name per column");
 
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 } // namespace
 
 ReportElencoClientiCustomModel::ReportElencoClientiCustomModel(QObject *parent)
@@ -39,9 +37,9 @@ QString ReportElencoClientiCustomModel::etichettaStato(int stato)
 
 void ReportElencoClientiCustomModel::aggiungiUtente(const Utente &u)
 {
-    m_righe.push_back({ q(u.codice_utente), q(u.username), q(u.password), q(u.nome), q(u.cognome),
-        q(u.ragione_sociale), q(u.cf), q(u.piva), q(u.email), q(u.tel_fisso), q(u.tel_cell),
-        q(u.fax), q(u.indirizzo), q(u.cap), q(u.citta), q(u.provincia),
+    m_righe.push_back({ qs(u.codice_utente), qs(u.username), qs(u.password), qs(u.nome),
+        qs(u.cognome), qs(u.ragione_sociale), qs(u.cf), qs(u.piva), qs(u.email), qs(u.tel_fisso),
+        qs(u.tel_cell), qs(u.fax), qs(u.indirizzo), qs(u.cap), qs(u.citta), qs(u.provincia),
         etichettaStato(u.stato_account) });
 }
 

@@ -1,5 +1,7 @@
 #include "reportordinedettagliocustommodel.h"
 
+#include "conversioni.h"
+
 #include "ordini.h"
 
 namespace
@@ -13,11 +15,6 @@ const char *const columns[] = { "id", "numero", "totale", "cliente_finale", "dat
     "stampa_formato_codice", "stampa_formato_nome", "stampa_carta_codice", "stampa_carta_nome",
     "file_nome" };
 static_assert(sizeof(columns) / sizeof(columns[0]) == 35, "one name per column");
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 QDateTime fromUnixTime(qint64 seconds)
 {
@@ -49,29 +46,29 @@ QString ReportOrdineDettaglioCustomModel::etichettaTipoRiga(int tipo)
 void ReportOrdineDettaglioCustomModel::aggiungiOrdine(const Ordine &ordine)
 {
     Riga testata;
-    testata.id = q(ordine.Getguid());
+    testata.id = qs(ordine.Getguid());
     testata.numero = ordine.numero;
     testata.totale = double(ordine.totale);
-    testata.cliente_finale = q(ordine.cliente_finale);
+    testata.cliente_finale = qs(ordine.cliente_finale);
     testata.data = fromUnixTime(ordine.data);
-    testata.note = q(ordine.note);
+    testata.note = qs(ordine.note);
     testata.data_ultima_modifica = fromUnixTime(ordine.ultima_modifica);
     if (const Utente *u = ordine.utente) {
-        testata.account_codice_utente = q(u->codice_utente);
-        testata.account_username = q(u->username);
-        testata.account_nome = q(u->nome);
-        testata.account_cognome = q(u->cognome);
-        testata.account_ragione_sociale = q(u->ragione_sociale);
-        testata.account_cf = q(u->cf);
-        testata.account_piva = q(u->piva);
-        testata.account_email = q(u->email);
-        testata.account_tel_fisso = q(u->tel_fisso);
-        testata.account_tel_cell = q(u->tel_cell);
-        testata.account_fax = q(u->fax);
-        testata.account_indirizzo = q(u->indirizzo);
-        testata.account_cap = q(u->cap);
-        testata.account_citta = q(u->citta);
-        testata.account_provincia = q(u->provincia);
+        testata.account_codice_utente = qs(u->codice_utente);
+        testata.account_username = qs(u->username);
+        testata.account_nome = qs(u->nome);
+        testata.account_cognome = qs(u->cognome);
+        testata.account_ragione_sociale = qs(u->ragione_sociale);
+        testata.account_cf = qs(u->cf);
+        testata.account_piva = qs(u->piva);
+        testata.account_email = qs(u->email);
+        testata.account_tel_fisso = qs(u->tel_fisso);
+        testata.account_tel_cell = qs(u->tel_cell);
+        testata.account_fax = qs(u->fax);
+        testata.account_indirizzo = qs(u->indirizzo);
+        testata.account_cap = qs(u->cap);
+        testata.account_citta = qs(u->citta);
+        testata.account_provincia = qs(u->provincia);
     }
     if (ordine.righe.empty()) {
         m_righe.push_back(testata);
@@ -81,30 +78,30 @@ void ReportOrdineDettaglioCustomModel::aggiungiOrdine(const Ordine &ordine)
         if (!riga)
             continue;
         Riga r = testata;
-        r.articolo_codice = q(riga->codice_articolo);
+        r.articolo_codice = qs(riga->codice_articolo);
         r.articolo_tipo = etichettaTipoRiga(riga->GetTipoRiga());
-        r.articolo_descrizione = q(riga->descrizione);
+        r.articolo_descrizione = qs(riga->descrizione);
         r.articolo_qta = riga->quantita;
         r.prezzo_unitario = riga->prezzo_unitario;
         const float importo = float(riga->quantita) * riga->prezzo_unitario;
         r.articolo_prezzo = double(importo);
         switch (riga->GetTipoRiga()) {
         case Ordini::FILE:
-            r.file_nome = q(riga->nome_file);
+            r.file_nome = qs(riga->nome_file);
             break;
         case Ordini::STAMPA:
             if (const auto *stampa = dynamic_cast<const OrdineRigaStampa *>(riga)) {
                 const Stampa &s = stampa->stampa;
                 r.stampa_id = s.Getid();
-                r.stampa_codice = q(s.codice_stampa);
+                r.stampa_codice = qs(s.codice_stampa);
                 r.stampa_reparto
-                    = q(s.reparto.nome.empty() ? stampa->reparto.nome : s.reparto.nome);
-                r.stampa_formato_codice = q(s.formato.codice_formato);
-                r.stampa_formato_nome = q(s.formato.nome);
-                r.stampa_carta_codice = q(s.carta.codice_carta);
-                r.stampa_carta_nome = q(s.carta.nome);
+                    = qs(s.reparto.nome.empty() ? stampa->reparto.nome : s.reparto.nome);
+                r.stampa_formato_codice = qs(s.formato.codice_formato);
+                r.stampa_formato_nome = qs(s.formato.nome);
+                r.stampa_carta_codice = qs(s.carta.codice_carta);
+                r.stampa_carta_nome = qs(s.carta.nome);
             }
-            r.file_nome = q(riga->nome_file);
+            r.file_nome = qs(riga->nome_file);
             break;
         default:
             break;

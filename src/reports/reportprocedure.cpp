@@ -1,5 +1,7 @@
 #include "reportprocedure.h"
 
+#include "conversioni.h"
+
 #include "dialogfacade.h"
 #include "ncreport.h"
 #include "ncreportpreviewwindow.h"
@@ -27,12 +29,6 @@ QString tr(const char *text)
 {
     return QCoreApplication::translate("ReportProcedure", text);
 }
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
-
 
 // The order as it goes in: reloaded into `copia` when asked.
 const Ordine &daAggiungere(const Ordine &ordine, Ricarica ricarica, Ordine &copia)
@@ -64,7 +60,7 @@ std::unique_ptr<Modello> modelloOrdini(const std::vector<const Ordine *> &ordini
             DialogFacade::warning(finestra, titolo,
                 tr("Impossibile caricare le informazioni dell'ordine per generare il "
                    "report:\r\n")
-                    + q(e.getMessage()));
+                    + qs(e.getMessage()));
             break;
         } catch (...) {
             NormalCursor cursor;
@@ -149,7 +145,7 @@ std::unique_ptr<ReportElencoClientiCustomModel> modelloElencoClienti(
             DialogFacade::warning(finestra, titolo,
                 tr("Impossibile caricare le informazioni dell'utente per generare il "
                    "report:\r\n")
-                    + q(e.getMessage()));
+                    + qs(e.getMessage()));
             break;
         } catch (...) {
             NormalCursor cursor;

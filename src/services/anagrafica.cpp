@@ -7,19 +7,8 @@
 
 using namespace v2db;
 
-std::string Anagrafica::WsEndpoint;
-std::string Anagrafica::WsUsername;
-std::string Anagrafica::WsPassword;
-bool Anagrafica::WsOperatorAuth = false;
-
 namespace
 {
-
-Scope scope()
-{
-    return { Anagrafica::WsEndpoint, Anagrafica::WsUsername, Anagrafica::WsPassword,
-        Anagrafica::WsOperatorAuth };
-}
 
 QVariantList accountValues(const Account &a, const std::string &codice, const QString &password)
 {
@@ -117,7 +106,7 @@ int storedState(Connection &c, const char *table, int id)
 
 bool Utente::inserisci()
 {
-    return guarded<UtenteException>(scope(), [&](Connection &c) {
+    return guarded<UtenteException>([&](Connection &c) {
         const QString pw = passwordToStore(password);
         std::string codice = codice_utente;
         Transaction t(c);
@@ -136,7 +125,7 @@ bool Utente::inserisci()
 
 bool Utente::modifica()
 {
-    return guarded<UtenteException>(scope(), [&](Connection &c) {
+    return guarded<UtenteException>([&](Connection &c) {
         if (id <= 0)
             fail(code::NotFound, QStringLiteral("Il cliente non è ancora memorizzato."));
         std::string codice = codice_utente;
@@ -157,7 +146,7 @@ bool Utente::modifica()
 
 bool Utente::cancella()
 {
-    return guarded<UtenteException>(scope(), [&](Connection &c) {
+    return guarded<UtenteException>([&](Connection &c) {
         Transaction t(c);
         QSqlQuery q = c.run(QStringLiteral("SELECT COUNT(*) FROM ordini WHERE utente = ?"), { id });
         if (q.next() && q.value(0).toLongLong() > 0)
@@ -174,7 +163,7 @@ bool Utente::cancella()
 std::vector<Utente *> Utente::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<UtenteException>(scope(), [&](Connection &c) {
+    return guarded<UtenteException>([&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, utentiTable(), c.dialect(), QStringLiteral("t."));
         const QString order = orderByClause(ordinamento, utentiTable(), QStringLiteral("t."),
@@ -186,7 +175,7 @@ std::vector<Utente *> Utente::listaSQL(
 
 bool Utente::esiste(const std::string &username)
 {
-    return guarded<UtenteException>(scope(), [&](Connection &c) {
+    return guarded<UtenteException>([&](Connection &c) {
         QSqlQuery q = c.run(
             QStringLiteral("SELECT COUNT(*) FROM utenti WHERE username = ?"), { qs(username) });
         return q.next() && q.value(0).toLongLong() > 0;
@@ -196,14 +185,14 @@ bool Utente::esiste(const std::string &username)
 int Utente::prossimoCodiceUtente()
 {
     return guarded<UtenteException>(
-        scope(), [&](Connection &c) { return int(nextNumericCode(c, "utenti", "codice_utente")); });
+        [&](Connection &c) { return int(nextNumericCode(c, "utenti", "codice_utente")); });
 }
 
 // --- Operatore ---------------------------------------------------------------------
 
 bool Operatore::inserisci()
 {
-    return guarded<OperatoreException>(scope(), [&](Connection &c) {
+    return guarded<OperatoreException>([&](Connection &c) {
         const QString pw = passwordToStore(password);
         std::string codice = codice_operatore;
         const OperatorsChange change;
@@ -223,7 +212,7 @@ bool Operatore::inserisci()
 
 bool Operatore::modifica()
 {
-    return guarded<OperatoreException>(scope(), [&](Connection &c) {
+    return guarded<OperatoreException>([&](Connection &c) {
         if (id <= 0)
             fail(code::NotFound, QStringLiteral("L'operatore non è ancora memorizzato."));
         std::string codice = codice_operatore;
@@ -251,7 +240,7 @@ bool Operatore::modifica()
 
 bool Operatore::cancella()
 {
-    return guarded<OperatoreException>(scope(), [&](Connection &c) {
+    return guarded<OperatoreException>([&](Connection &c) {
         const OperatorsChange change;
         Transaction t(c);
         lockTable(c, "operatori");
@@ -267,7 +256,7 @@ bool Operatore::cancella()
 
 std::vector<Account *> Operatore::lista(std::map<std::string, std::string> filtro)
 {
-    return guarded<OperatoreException>(scope(), [&](Connection &c) {
+    return guarded<OperatoreException>([&](Connection &c) {
         const SqlPart where
             = translateSearchMap(filtro, operatoriTable(), c.dialect(), QStringLiteral("t."));
         const std::vector<Operatore *> found = listWhere<Operatore>(
@@ -279,7 +268,7 @@ std::vector<Account *> Operatore::lista(std::map<std::string, std::string> filtr
 std::vector<Operatore *> Operatore::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<OperatoreException>(scope(), [&](Connection &c) {
+    return guarded<OperatoreException>([&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, operatoriTable(), c.dialect(), QStringLiteral("t."));
         const QString order = orderByClause(ordinamento, operatoriTable(), QStringLiteral("t."),
@@ -291,6 +280,6 @@ std::vector<Operatore *> Operatore::listaSQL(
 
 int Operatore::prossimoCodiceOperatore()
 {
-    return guarded<OperatoreException>(scope(),
+    return guarded<OperatoreException>(
         [&](Connection &c) { return int(nextNumericCode(c, "operatori", "codice_operatore")); });
 }

@@ -26,12 +26,6 @@ public:
         VISUALIZZAZIONE_REPARTI = 1024
     };
 
-    // Read by the library on every call, written by the program (service access).
-    static std::string WsEndpoint;
-    static std::string WsUsername;
-    static std::string WsPassword;
-    static bool WsOperatorAuth;
-
     virtual ~Anagrafica() = default;
 };
 
@@ -73,8 +67,12 @@ class Utente : public Account
 public:
     VENDRA2_NESTED_EXCEPTION(UtenteException);
 
-    enum Notifica { NOTIFICA_NUOVO_ORDINE = 1, NOTIFICA_LAVORAZIONE = 2, NOTIFICA_EVASO = 4,
-                    NOTIFICA_ANNULLATO = 8 };
+    enum Notifica {
+        NOTIFICA_NUOVO_ORDINE = 1,
+        NOTIFICA_LAVORAZIONE = 2,
+        NOTIFICA_EVASO = 4,
+        NOTIFICA_ANNULLATO = 8
+    };
 
     Utente() = default;
     Utente(const Utente &) = default;
@@ -86,8 +84,8 @@ public:
 
     // New records owned by the caller. `condizione` uses the column names
     // below; `ordinamento` is a column name or empty.
-    std::vector<Utente *> listaSQL(int primo, int quanti, const std::string &condizione,
-                                   const std::string &ordinamento);
+    std::vector<Utente *> listaSQL(
+        int primo, int quanti, const std::string &condizione, const std::string &ordinamento);
     bool esiste(const std::string &username);
     int prossimoCodiceUtente();
 
@@ -120,8 +118,8 @@ public:
 
     // Returns Operatore objects as Account pointers, owned by the caller.
     std::vector<Account *> lista(std::map<std::string, std::string> filtro);
-    std::vector<Operatore *> listaSQL(int primo, int quanti, const std::string &condizione,
-                                      const std::string &ordinamento);
+    std::vector<Operatore *> listaSQL(
+        int primo, int quanti, const std::string &condizione, const std::string &ordinamento);
     int prossimoCodiceOperatore();
 
     std::string codice_operatore;

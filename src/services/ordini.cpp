@@ -12,18 +12,8 @@
 
 using namespace v2db;
 
-std::string Ordini::WsEndpoint;
-std::string Ordini::WsUsername;
-std::string Ordini::WsPassword;
-bool Ordini::WsOperatorAuth = false;
-
 namespace
 {
-
-Scope scope()
-{
-    return { Ordini::WsEndpoint, Ordini::WsUsername, Ordini::WsPassword, Ordini::WsOperatorAuth };
-}
 
 std::string newGuid()
 {
@@ -208,7 +198,7 @@ std::vector<Ordine *> loadOrders(
 // lines as OrdineRigaStampaException.
 template <class E> bool insertLineCall(OrdineRiga &r)
 {
-    return guarded<E>(scope(), [&](Connection &c) {
+    return guarded<E>([&](Connection &c) {
         if (r.guid_ordine.empty())
             fail(code::Invalid, QStringLiteral("La riga non appartiene ad alcun ordine."));
         Transaction t(c);
@@ -226,7 +216,7 @@ template <class E> bool insertLineCall(OrdineRiga &r)
 
 template <class E> bool updateLineCall(OrdineRiga &r)
 {
-    return guarded<E>(scope(), [&](Connection &c) {
+    return guarded<E>([&](Connection &c) {
         Transaction t(c);
         QSqlQuery q
             = c.run(QStringLiteral("UPDATE ordini_righe SET codice_articolo = ?, descrizione = ?,"
@@ -248,7 +238,7 @@ template <class E> bool updateLineCall(OrdineRiga &r)
 
 template <class E> bool deleteLineCall(OrdineRiga &r)
 {
-    return guarded<E>(scope(), [&](Connection &c) {
+    return guarded<E>([&](Connection &c) {
         Transaction t(c);
         c.run(QStringLiteral("DELETE FROM files WHERE riga = ?"), { qs(r.guid) });
         QSqlQuery q
@@ -282,7 +272,7 @@ QString likePattern(const std::string &text)
 
 bool File::modifica()
 {
-    return guarded<FileException>(scope(), [&](Connection &c) {
+    return guarded<FileException>([&](Connection &c) {
         QSqlQuery q = c.run(
             QStringLiteral("UPDATE files SET scaricato = ?, nome_file_locale = ? WHERE id = ?"),
             { scaricato ? 1 : 0, qs(nome_file_locale), qs(id) });
@@ -457,7 +447,7 @@ void Ordine::clear()
 
 bool Ordine::inserisci()
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         if (guid.empty())
             guid = newGuid();
         const qint64 t0 = now();
@@ -491,7 +481,7 @@ bool Ordine::inserisci()
 
 bool Ordine::modifica()
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         const qint64 changed = now();
         Transaction t(c);
         QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET stato = ?, totale = ?,"
@@ -516,7 +506,7 @@ bool Ordine::modifica()
 
 bool Ordine::cancella()
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         Transaction t(c);
         c.run(QStringLiteral("DELETE FROM files WHERE riga IN"
                              " (SELECT id FROM ordini_righe WHERE ordine = ?)"),
@@ -532,7 +522,7 @@ bool Ordine::cancella()
 
 bool Ordine::init(const std::string &id)
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         SqlPart where { QStringLiteral("o.id = ?"), { qs(id) } };
         std::vector<Ordine *> found = loadOrders(c, where, QString(), true);
         if (found.empty())
@@ -545,7 +535,7 @@ bool Ordine::init(const std::string &id)
 
 bool Ordine::impostaStato(Ordini::StatoOrdine nuovo)
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         const qint64 changed = now();
         QSqlQuery q
             = c.run(QStringLiteral("UPDATE ordini SET stato = ?, ultima_modifica = ? WHERE id = ?"),
@@ -560,7 +550,7 @@ bool Ordine::impostaStato(Ordini::StatoOrdine nuovo)
 std::vector<Ordine *> Ordine::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, ordiniTable(), c.dialect(), QStringLiteral("o."));
         const QString order = orderByClause(ordinamento, ordiniTable(), QStringLiteral("o."),
@@ -575,7 +565,7 @@ std::vector<Ordine *> Ordine::listaIntestazioni(const std::string &utente,
     const std::string &dataA, const std::vector<int> &stati, int primo, int quanti,
     const std::string &ordinamento)
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         QStringList clauses;
         SqlPart where;
         if (!QString::fromStdString(utente).trimmed().isEmpty()) {
@@ -627,7 +617,7 @@ std::vector<Ordine *> Ordine::listaIntestazioni(const std::string &utente,
 
 std::vector<Ordine::StatoOrdineLabel> Ordine::listaEtichetteStatiOrdine()
 {
-    return guarded<OrdineException>(scope(), [&](Connection &) {
+    return guarded<OrdineException>([&](Connection &) {
         static const char *const labels[] = { "Non Inviato", "Pendente", "Ricevuto", "Annullato",
             "In lavorazione", "In Coda", "Evaso" };
         std::vector<StatoOrdineLabel> out;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-// Configuration scope of the orders library.
+// The orders library's states and line kinds.
 class Ordini
 {
 public:
@@ -24,11 +24,6 @@ public:
         EVASO = 7
     };
     enum TipoRiga { ALTRO = 0, FILE = 1, STAMPA = 2 };
-
-    static std::string WsEndpoint;
-    static std::string WsUsername;
-    static std::string WsPassword;
-    static bool WsOperatorAuth;
 
     virtual ~Ordini() = default;
 };

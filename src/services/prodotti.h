@@ -8,15 +8,10 @@
 #include <string>
 #include <vector>
 
-// Configuration scope of the products library.
+// Base of the products library's articles.
 class Prodotti
 {
 public:
-    static std::string WsEndpoint;
-    static std::string WsUsername;
-    static std::string WsPassword;
-    static bool WsOperatorAuth;
-
     virtual ~Prodotti() = default;
 };
 
@@ -65,7 +60,7 @@ public:
     std::string codice_formato;
     std::string nome;
     int larghezza = 0; // pixels
-    int altezza = 0;   // pixels
+    int altezza = 0; // pixels
     int dpi = 0;
 };
 
@@ -128,8 +123,8 @@ public:
     virtual std::vector<Articolo *> lista(std::map<std::string, std::string> filtro);
     // Columns: id, codice_stampa, nome, descrizione, prezzo, archiviato,
     // carta, formato, reparto (the last three are ids).
-    std::vector<Stampa *> listaSQL(int primo, int quanti, const std::string &condizione,
-                                   const std::string &ordinamento);
+    std::vector<Stampa *> listaSQL(
+        int primo, int quanti, const std::string &condizione, const std::string &ordinamento);
     // Bulk operations, each in one transaction.
     bool modificaStampe(std::vector<Stampa *> stampe);
     bool cancellaStampe(std::vector<Stampa *> stampe);

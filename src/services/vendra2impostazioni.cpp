@@ -15,18 +15,8 @@ using namespace v2db;
 namespace vendra2
 {
 
-std::string WsEndpoint;
-std::string WsUsername;
-std::string WsPassword;
-bool WsOperatorAuth = false;
-
 namespace
 {
-
-Scope scope()
-{
-    return { WsEndpoint, WsUsername, WsPassword, WsOperatorAuth };
-}
 
 constexpr int BannerWidth = 640;
 constexpr int BannerHeight = 79;
@@ -65,7 +55,7 @@ QByteArray fittedBannerJpeg(const QString &path)
 
 std::map<std::string, std::string> Impostazione::listaImpostazioni()
 {
-    return guarded<ImpostazioneException>(scope(), [&](Connection &c) {
+    return guarded<ImpostazioneException>([&](Connection &c) {
         std::map<std::string, std::string> out;
         QSqlQuery q = c.run(QStringLiteral("SELECT chiave, valore FROM impostazioni"));
         while (q.next())
@@ -76,7 +66,7 @@ std::map<std::string, std::string> Impostazione::listaImpostazioni()
 
 bool Impostazione::settaImpostazioni(const std::map<std::string, std::string> &impostazioni)
 {
-    return guarded<ImpostazioneException>(scope(), [&](Connection &c) {
+    return guarded<ImpostazioneException>([&](Connection &c) {
         Transaction t(c);
         for (const auto &kv : impostazioni) {
             if (kv.first.empty())
@@ -92,7 +82,7 @@ bool Impostazione::settaImpostazioni(const std::map<std::string, std::string> &i
 
 bool Impostazione::impostaBanner(const std::string &percorsoImmagine, const std::string &url)
 {
-    return guarded<ImpostazioneException>(scope(), [&](Connection &c) {
+    return guarded<ImpostazioneException>([&](Connection &c) {
         const QString path = QString::fromStdString(percorsoImmagine);
         if (path.isEmpty() || !QFileInfo(path).isFile())
             fail(code::Invalid, QStringLiteral("L'immagine \"%1\" non esiste.").arg(path));
@@ -109,7 +99,7 @@ bool Impostazione::impostaBanner(const std::string &percorsoImmagine, const std:
 
 bool Impostazione::rimuoviBanner()
 {
-    return guarded<ImpostazioneException>(scope(), [&](Connection &c) {
+    return guarded<ImpostazioneException>([&](Connection &c) {
         c.run(QStringLiteral("DELETE FROM banner"));
         return true;
     });
@@ -117,7 +107,7 @@ bool Impostazione::rimuoviBanner()
 
 Impostazione::clientBanner Impostazione::ottieniBannerCorrente()
 {
-    return guarded<ImpostazioneException>(scope(), [&](Connection &c) {
+    return guarded<ImpostazioneException>([&](Connection &c) {
         clientBanner b;
         QSqlQuery q
             = c.run(QStringLiteral("SELECT nome, immagine, url, data FROM banner WHERE id = 1"));
@@ -138,7 +128,6 @@ Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
     vendra2__IdComponenteType componente) const
 {
     return guarded<AggiornamentoException>(
-        scope(),
         [&](Connection &c) {
             AggiornamentoItem item;
             item.tipoComponente = componente;
@@ -159,7 +148,7 @@ Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
 
 bool Aggiornamento::pubblicaAggiornamento()
 {
-    return guarded<AggiornamentoException>(scope(), [&](Connection &c) {
+    return guarded<AggiornamentoException>([&](Connection &c) {
         c.run(QStringLiteral("INSERT INTO pubblicazioni (data) VALUES (?)"),
             { QDateTime::currentSecsSinceEpoch() });
         return true;
@@ -172,7 +161,7 @@ bool Aggiornamento::pubblicaAggiornamento()
 // every client.
 void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item)
 {
-    guarded<Aggiornamento::AggiornamentoException>(scope(), [&](Connection &c) {
+    guarded<Aggiornamento::AggiornamentoException>([&](Connection &c) {
         c.run(QStringLiteral("INSERT INTO aggiornamenti (componente, major, minor, build,"
                              " url, data) VALUES (?, ?, ?, ?, ?, ?)"),
             { int(item.tipoComponente), item.major, item.minor, item.build, qs(item.url),
@@ -183,7 +172,7 @@ void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item)
 
 StatoPubblicazioni statoPubblicazioni()
 {
-    return guarded<Aggiornamento::AggiornamentoException>(scope(), [&](Connection &c) {
+    return guarded<Aggiornamento::AggiornamentoException>([&](Connection &c) {
         StatoPubblicazioni s;
         QSqlQuery q
             = c.run(QStringLiteral("SELECT COUNT(*), COALESCE(MAX(data), 0) FROM pubblicazioni"));

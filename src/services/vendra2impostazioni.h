@@ -9,16 +9,13 @@
 #include <map>
 #include <string>
 
-enum vendra2__IdComponenteType { vendra2__IdComponenteType__ADMIN = 1,
-                                 vendra2__IdComponenteType__CLIENT = 2 };
+enum vendra2__IdComponenteType {
+    vendra2__IdComponenteType__ADMIN = 1,
+    vendra2__IdComponenteType__CLIENT = 2
+};
 
-namespace vendra2 {
-
-// Configuration scope of the server settings library.
-extern std::string WsEndpoint;
-extern std::string WsUsername;
-extern std::string WsPassword;
-extern bool WsOperatorAuth;
+namespace vendra2
+{
 
 class Impostazione
 {
@@ -26,11 +23,11 @@ public:
     VENDRA2_NESTED_EXCEPTION(ImpostazioneException);
 
     struct clientBanner {
-        std::string nome;       // the name the banner was set with
-        std::string immagine;   // JPEG, Base64, 640 x 79
-        std::string url;        // link opened by the client
-        int64_t data = 0;       // when it was set, seconds since 1970
-        bool presente = false;  // false when no banner is set
+        std::string nome; // the name the banner was set with
+        std::string immagine; // JPEG, Base64, 640 x 79
+        std::string url; // link opened by the client
+        int64_t data = 0; // when it was set, seconds since 1970
+        bool presente = false; // false when no banner is set
     };
 
     std::map<std::string, std::string> listaImpostazioni();

@@ -1,9 +1,6 @@
 #include "appsettings.h"
 
-#include "anagrafica.h"
-#include "dialogfacade.h"
-#include "ordini.h"
-#include "prodotti.h"
+#include "serviceaccess.h"
 #include "vendra2impostazioni.h"
 
 #include <QCoreApplication>
@@ -62,12 +59,6 @@ std::string toServer(const QString &text)
     return text.toUtf8().toStdString();
 }
 
-void setResult(bool *ok, bool value)
-{
-    if (ok)
-        *ok = value;
-}
-
 } // namespace
 
 AppSettings &appSettings()
@@ -96,7 +87,7 @@ QString maxSingleFileSizeToText(float value)
     return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
 }
 
-void loadSettings(bool *ok, bool showErrors)
+SettingsResult loadSettings()
 {
     assertGuiThread();
     AppSettings &s = appSettings();
@@ -124,7 +115,7 @@ void loadSettings(bool *ok, bool showErrors)
     }
 
     try {
-        applyServiceAccessVendra2();
+        applyServiceAccess();
         Impostazione impostazione;
         const ServerMap map = impostazione.listaImpostazioni();
         s.paypalBusiness = fromServer(map, "PAYPAL_BUSINESS");
@@ -145,19 +136,16 @@ void loadSettings(bool *ok, bool showErrors)
         s.stampaFotograficaPathExpression = fromServer(map, "STAMPA_FOTOGRAFICA_PATH_EXPRESSION");
         s.pathAntepost = fromServer(map, "PATH_ANTEPOST");
         s.pathAccoda = fromServer(map, "PATH_ACCODA");
-        setResult(ok, true);
+        return {};
     } catch (...) {
-        if (showErrors)
-            DialogFacade::warning(nullptr,
-                QCoreApplication::translate("AppSettings", "Caricamento Impostazioni"),
-                QCoreApplication::translate("AppSettings",
-                    "Impossibile caricare le impostazioni del programma.\r\n"
-                    "Controllare le credenziali di accesso al servizio"));
-        setResult(ok, false);
+        return { false, QCoreApplication::translate("AppSettings", "Caricamento Impostazioni"),
+            QCoreApplication::translate("AppSettings",
+                "Impossibile caricare le impostazioni del programma.\r\n"
+                "Controllare le credenziali di accesso al servizio") };
     }
 }
 
-void saveSettings(bool *ok, bool showErrors, bool saveServer)
+SettingsResult saveSettings(bool saveServer)
 {
     assertGuiThread();
     const AppSettings &s = appSettings();
@@ -189,7 +177,7 @@ void saveSettings(bool *ok, bool showErrors, bool saveServer)
         "Impossibile salvare le impostazioni del programma.\r\n"
         "Controllare le credenziali di accesso al servizio");
     try {
-        applyServiceAccessVendra2();
+        applyServiceAccess();
         Impostazione impostazione;
         if (saveServer) {
             ServerMap map;
@@ -210,21 +198,14 @@ void saveSettings(bool *ok, bool showErrors, bool saveServer)
             impostazione.settaImpostazioni(map);
         }
     } catch (const Impostazione::ImpostazioneException &e) {
-        if (showErrors)
-            DialogFacade::warning(nullptr, title,
-                text + QStringLiteral("\r\n") + QString::fromStdString(e.getMessage()));
-        setResult(ok, false);
-        return;
+        return { false, title,
+            text + QStringLiteral("\r\n") + QString::fromStdString(e.getMessage()) };
     } catch (...) {
-        if (showErrors)
-            DialogFacade::warning(nullptr, title, text);
-        setResult(ok, false);
-        return;
+        return { false, title, text };
     }
-
-    if (!localOk && showErrors)
-        DialogFacade::warning(nullptr, title, text);
-    setResult(ok, localOk);
+    if (!localOk)
+        return { false, title, text };
+    return {};
 }
 
 namespace
@@ -286,47 +267,8 @@ QByteArray serviceEndpoint()
     return QByteArray("sqlite:") + (folder + QStringLiteral("/vendra2-service.db")).toUtf8();
 }
 
-namespace
+void applyServiceAccess()
 {
-// Worker threads read the libraries' globals while the GUI thread applies
-// service access again (each window does it before its calls). Reassigning
-// an unchanged string would still free the buffer a worker may be copying,
-// so only a real change is written.
-void assignIfChanged(std::string &target, const std::string &value)
-{
-    if (target != value)
-        target = value;
-}
-
-void applyTo(std::string &endpoint, std::string &username, std::string &password, bool &auth)
-{
-    assignIfChanged(endpoint, serviceEndpoint().toStdString());
-    assignIfChanged(username, appSettings().wsUsername.toStdString());
-    assignIfChanged(password, appSettings().wsPassword.toStdString());
-    if (!auth)
-        auth = true;
-}
-} // namespace
-
-void applyServiceAccessAnagrafica()
-{
-    applyTo(Anagrafica::WsEndpoint, Anagrafica::WsUsername, Anagrafica::WsPassword,
-            Anagrafica::WsOperatorAuth);
-}
-
-void applyServiceAccessProdotti()
-{
-    applyTo(Prodotti::WsEndpoint, Prodotti::WsUsername, Prodotti::WsPassword,
-            Prodotti::WsOperatorAuth);
-}
-
-void applyServiceAccessOrdini()
-{
-    applyTo(Ordini::WsEndpoint, Ordini::WsUsername, Ordini::WsPassword, Ordini::WsOperatorAuth);
-}
-
-void applyServiceAccessVendra2()
-{
-    applyTo(vendra2::WsEndpoint, vendra2::WsUsername, vendra2::WsPassword,
-            vendra2::WsOperatorAuth);
+    setServiceAccess({ serviceEndpoint().toStdString(), appSettings().wsUsername.toStdString(),
+        appSettings().wsPassword.toStdString(), true });
 }

@@ -50,15 +50,22 @@ public:
 // The one program-wide instance.
 AppSettings &appSettings();
 
+// What loading or saving the settings came to: on failure, the title and
+// text of the warning the caller shows the operator.
+struct SettingsResult {
+    bool ok = true;
+    QString title;
+    QString message;
+};
+
 // Fills appSettings() from the local store and then from the service. The
-// local values are loaded even when the service cannot be reached; *ok tells
-// whether the service part succeeded (ok may be null).
-void loadSettings(bool *ok, bool showErrors);
+// local values are loaded even when the service cannot be reached.
+SettingsResult loadSettings();
 
 // Writes appSettings() to the local store and, with saveServer, the service
 // part to the service's settings map. The local values are written in any
-// case; *ok is false when either part failed (ok may be null).
-void saveSettings(bool *ok, bool showErrors, bool saveServer);
+// case; the result fails when either part failed.
+SettingsResult saveSettings(bool saveServer);
 
 // Texts of the service settings map <-> field conversions, shared with the
 // settings dialog and the tests.
@@ -83,9 +90,7 @@ void setInstallationFilePath(const QString &path);
 // whose folder is created here when missing.
 QByteArray serviceEndpoint();
 
-// Service access: endpoint, the operator's credentials from appSettings() and
-// operator authentication, set on one library before calling it.
-void applyServiceAccessAnagrafica();
-void applyServiceAccessProdotti();
-void applyServiceAccessOrdini();
-void applyServiceAccessVendra2();
+// Publishes the service access of this installation (endpoint, the
+// operator's credentials from appSettings(), operator authentication) to
+// every service library; called again after a change of either.
+void applyServiceAccess();

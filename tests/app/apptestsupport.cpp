@@ -3,6 +3,7 @@
 #include "anagrafica.h"
 #include "common/vendra2commons.h"
 #include "mainwindow.h"
+#include "serviceaccess.h"
 #include "settings/appsettings.h"
 
 #include <QApplication>
@@ -63,10 +64,7 @@ namespace
 {
 void asAdmin()
 {
-    Anagrafica::WsEndpoint = serviceEndpoint().toStdString();
-    Anagrafica::WsUsername = "admin";
-    Anagrafica::WsPassword = "admin";
-    Anagrafica::WsOperatorAuth = true;
+    setServiceAccess({ serviceEndpoint().toStdString(), "admin", "admin", true });
 }
 } // namespace
 

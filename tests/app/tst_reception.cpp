@@ -132,9 +132,7 @@ class ReceptionTest : public QObject
         ftp = std::make_unique<v2test::FtpServer>(o);
         QVERIFY2(ftp->start(), qPrintable(ftp->errorString()));
 
-        labsim::ServiceAccess accesso;
-        accesso.endpoint = QString::fromUtf8(db->endpoint());
-        labsim::applyServiceAccess(accesso);
+        db->applyToLibraries();
         accessoFtp.host = qs(ftp->host());
         accessoFtp.port = ftp->port();
         accessoFtp.user = qs(ftp->user());
@@ -162,7 +160,6 @@ class ReceptionTest : public QObject
 
     static std::unique_ptr<Ordine> carica(const QString &id)
     {
-        applyServiceAccessOrdini();
         auto o = std::make_unique<Ordine>();
         if (!o->init(id.toStdString()))
             return nullptr;
@@ -465,7 +462,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !window.ordineDownload()->isFetching(); }, 10000));
 
         // The refresh fails while the queue is empty.
-        Ordini::WsEndpoint = "postgresql://nessuno:x@127.0.0.1:1/manca";
+        v2test::AltroServizio irraggiungibile("postgresql://nessuno:x@127.0.0.1:1/manca");
         window.ordineDownload()->loadQueue();
         QVERIFY(QTest::qWaitFor([&] { return chiuso; }, 20000));
         const QStringList errori

@@ -1,9 +1,6 @@
 #include "servicedb.h"
 
-#include "../../src/services/anagrafica.h"
 #include "../../src/services/db/admin.h"
-#include "../../src/services/ordini.h"
-#include "../../src/services/prodotti.h"
 #include "../../src/services/vendra2impostazioni.h"
 
 #include <QTemporaryDir>
@@ -67,23 +64,27 @@ QString TempServiceDb::backend() const
 
 void TempServiceDb::applyToLibraries(const std::string &user, const std::string &password) const
 {
-    const std::string ep = m_endpoint.toStdString();
-    Anagrafica::WsEndpoint = ep;
-    Anagrafica::WsUsername = user;
-    Anagrafica::WsPassword = password;
-    Anagrafica::WsOperatorAuth = true;
-    Prodotti::WsEndpoint = ep;
-    Prodotti::WsUsername = user;
-    Prodotti::WsPassword = password;
-    Prodotti::WsOperatorAuth = true;
-    Ordini::WsEndpoint = ep;
-    Ordini::WsUsername = user;
-    Ordini::WsPassword = password;
-    Ordini::WsOperatorAuth = true;
-    vendra2::WsEndpoint = ep;
-    vendra2::WsUsername = user;
-    vendra2::WsPassword = password;
-    vendra2::WsOperatorAuth = true;
+    setServiceAccess({ m_endpoint.toStdString(), user, password, true });
+}
+
+AltroServizio::AltroServizio(ServiceAccess access)
+    : m_prima(serviceAccess())
+{
+    setServiceAccess(std::move(access));
+}
+
+AltroServizio::AltroServizio(const std::string &endpoint)
+    : AltroServizio([&] {
+        ServiceAccess a = *serviceAccess();
+        a.WsEndpoint = endpoint;
+        return a;
+    }())
+{
+}
+
+AltroServizio::~AltroServizio()
+{
+    setServiceAccess(*m_prima);
 }
 
 } // namespace v2test

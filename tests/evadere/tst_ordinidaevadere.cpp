@@ -236,7 +236,8 @@ private slots:
         QFile ostacolo(dir.filePath(QStringLiteral("ostacolo")));
         QVERIFY(ostacolo.open(QIODevice::WriteOnly));
         ostacolo.close();
-        Ordini::WsEndpoint = "sqlite:" + ostacolo.fileName().toStdString() + "/servizio.db";
+        v2test::AltroServizio irraggiungibile(
+            "sqlite:" + ostacolo.fileName().toStdString() + "/servizio.db");
         QVERIFY(aggiorna());
         QCOMPARE(log,
             QList<Voce> { Voce(int(Vendra2Commons::Error),

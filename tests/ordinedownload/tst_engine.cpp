@@ -437,8 +437,8 @@ private slots:
         QVERIFY(e.addOrder(Lab::finto("x")));
 
         // The message the service gives for this failure.
-        const std::string endpoint = Ordini::WsEndpoint;
-        Ordini::WsEndpoint = "postgresql://nessuno:x@127.0.0.1:1/manca";
+        auto irraggiungibile
+            = std::make_unique<v2test::AltroServizio>("postgresql://nessuno:x@127.0.0.1:1/manca");
         QString messaggio;
         try {
             Ordine().listaSQL(0, 20, "stato IN (2, 6)", "data");
@@ -450,7 +450,7 @@ private slots:
         r.azzera();
         e.loadQueue();
         QVERIFY(QTest::qWaitFor([&] { return !r.errori.isEmpty(); }, 20000));
-        Ordini::WsEndpoint = endpoint;
+        irraggiungibile.reset();
         QCOMPARE(r.errori,
             QStringList {
                 "Impossibile ottenere la lista degli ordini da scaricare. \r\n" + messaggio });
@@ -472,8 +472,8 @@ private slots:
         // The second image takes seconds to arrive, so the stop comes mid-order.
         QVERIFY(lab.avviaFtp(60000));
         lab.impostaSettings();
-        const std::string a = lab.piazza(
-            {{Ordini::STAMPA, 20000}, {Ordini::STAMPA, 200000, true}, {Ordini::FILE, 30000}});
+        const std::string a = lab.piazza({ { Ordini::STAMPA, 20000 },
+            { Ordini::STAMPA, 200000, true }, { Ordini::FILE, 30000 } });
         {
             OrdineDownload e;
             Registro r(e);

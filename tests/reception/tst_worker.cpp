@@ -4,6 +4,7 @@
 
 #include "appsettings.h"
 #include "catalogoprova.h"
+#include "conversioni.h"
 #include "ftpserver.h"
 #include "ordinedownloadthread.h"
 #include "ordini.h"
@@ -666,15 +667,15 @@ private slots:
     void progressScaledAbove2GiB()
     {
         int d = 0, t = 0;
-        OrdineDownloadThread::scalaProgresso(100, 200, &d, &t);
+        scalaProgresso(100, 200, &d, &t);
         QCOMPARE(d, 100);
         QCOMPARE(t, 200);
         const int64_t giga = int64_t(1) << 30;
-        OrdineDownloadThread::scalaProgresso(3 * giga, 5 * giga, &d, &t);
+        scalaProgresso(3 * giga, 5 * giga, &d, &t);
         QVERIFY(t > 0 && d > 0 && d <= t);
         QCOMPARE(qRound(1000.0 * d / t), 600);
         // A late progress event cannot push the order past its end.
-        OrdineDownloadThread::scalaProgresso(7 * giga, 5 * giga, &d, &t);
+        scalaProgresso(7 * giga, 5 * giga, &d, &t);
         QCOMPARE(d, t);
     }
 };

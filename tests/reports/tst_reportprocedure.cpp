@@ -323,12 +323,11 @@ private slots:
 
         // A service failure while loading ends the same way.
         DialogFacade::clearShown();
-        const std::string endpoint = Ordini::WsEndpoint;
-        Ordini::WsEndpoint
-            = "sqlite:" + dir.filePath(QStringLiteral("manca/servizio.db")).toStdString();
+        auto irraggiungibile = std::make_unique<v2test::AltroServizio>(
+            "sqlite:" + dir.filePath(QStringLiteral("manca/servizio.db")).toStdString());
         auto guasto = ReportProcedure::modelloDettaglioOrdini(
             lista, Ricarica::Sempre, &finestra, QStringLiteral("Ordini"));
-        Ordini::WsEndpoint = endpoint;
+        irraggiungibile.reset();
         QCOMPARE(guasto->size(), 0);
         QCOMPARE(DialogFacade::shown().size(), 1);
         QVERIFY2(

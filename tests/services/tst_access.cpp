@@ -103,10 +103,8 @@ private slots:
     void withoutOperatorAuthOnlyTheUpdateQuery()
     {
         vendra2::registraAggiornamento({ vendra2__IdComponenteType__ADMIN, 2, 0, 7, "http://x/a" });
-        vendra2::WsOperatorAuth = false;
-        vendra2::WsUsername.clear();
-        Prodotti::WsOperatorAuth = false;
-        Ordini::WsOperatorAuth = false;
+        v2test::AltroServizio anonimo(
+            ServiceAccess { db->endpoint().toStdString(), "", "", false });
         const auto item = Aggiornamento().ottieniAggiornamento(vendra2__IdComponenteType__ADMIN);
         QCOMPARE(item.build, 7);
         V2_EXPECT_THROW(Aggiornamento::AggiornamentoException,
@@ -127,12 +125,12 @@ private slots:
 
     void endpointProblemsAreReported()
     {
-        Prodotti::WsEndpoint = "";
-        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Endpoint);
-        Prodotti::WsEndpoint = "mysql://u:p@localhost/x";
-        V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Endpoint);
+        for (const char *endpoint : { "", "mysql://u:p@localhost/x" }) {
+            v2test::AltroServizio altro(endpoint);
+            V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Endpoint);
+        }
         // Nobody listens on port 1: refused at once, never a hang.
-        Prodotti::WsEndpoint = "postgresql://u:p@127.0.0.1:1/nessuno";
+        v2test::AltroServizio altro("postgresql://u:p@127.0.0.1:1/nessuno");
         V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Connection);
     }
 

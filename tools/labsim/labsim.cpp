@@ -437,20 +437,6 @@ void FtpAccess::completeFromServer()
     }
 }
 
-void applyServiceAccess(const ServiceAccess &access)
-{
-    const std::string endpoint = bytes(access.endpoint);
-    const std::string user = bytes(access.user);
-    const std::string password = bytes(access.password);
-    Anagrafica::WsEndpoint = Prodotti::WsEndpoint = Ordini::WsEndpoint = vendra2::WsEndpoint
-        = endpoint;
-    Anagrafica::WsUsername = Prodotti::WsUsername = Ordini::WsUsername = vendra2::WsUsername = user;
-    Anagrafica::WsPassword = Prodotti::WsPassword = Ordini::WsPassword = vendra2::WsPassword
-        = password;
-    Anagrafica::WsOperatorAuth = Prodotti::WsOperatorAuth = Ordini::WsOperatorAuth
-        = vendra2::WsOperatorAuth = true;
-}
-
 SeedResult seed(const SeedOptions &options, QTextStream &log)
 {
     if (options.root.isEmpty())

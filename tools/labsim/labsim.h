@@ -27,12 +27,6 @@ public:
     }
 };
 
-struct ServiceAccess {
-    QString endpoint;
-    QString user = QStringLiteral("admin");
-    QString password = QStringLiteral("admin");
-};
-
 // FTP access; empty texts and port 0 mean "not given".
 struct FtpAccess {
     QString host;
@@ -45,9 +39,6 @@ struct FtpAccess {
     // Fills what is not given from the service's settings map.
     void completeFromServer();
 };
-
-// Sets endpoint and credentials on all four service libraries.
-void applyServiceAccess(const ServiceAccess &access);
 
 struct SeedOptions {
     QString root; // department and download folders are created below it

@@ -4,6 +4,7 @@
 #include "labsim.h"
 
 #include "ftp/ftpclient.h"
+#include "serviceaccess.h"
 #include "vendra2exception.h"
 
 #include <QCommandLineParser>
@@ -122,14 +123,12 @@ int main(int argc, char *argv[])
     ftp.rootGiven = parser.isSet(QStringLiteral("ftp-root"));
     ftp.root = parser.value(QStringLiteral("ftp-root"));
 
-    labsim::ServiceAccess access;
-    access.endpoint = parser.value(QStringLiteral("endpoint"));
-    access.user = parser.value(QStringLiteral("user"));
-    access.password = parser.value(QStringLiteral("password"));
+    setServiceAccess({ parser.value(QStringLiteral("endpoint")).toStdString(),
+        parser.value(QStringLiteral("user")).toStdString(),
+        parser.value(QStringLiteral("password")).toStdString(), true });
 
     QTextStream out(stdout);
     try {
-        labsim::applyServiceAccess(access);
         if (command == QLatin1String("seed")) {
             labsim::SeedOptions options;
             options.root = parser.value(QStringLiteral("root"));

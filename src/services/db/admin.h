@@ -36,10 +36,9 @@ void setPasswordHashIterationsForTests(int iterations);
 namespace vendra2
 {
 
-// Records a new program release for a component, on the database that
-// vendra2::WsEndpoint names; the newest record is what
-// Aggiornamento::ottieniAggiornamento returns. Needs vendra2::WsOperatorAuth
-// and a valid operator, like statoPubblicazioni. Throws
+// Records a new program release for a component, on the service database;
+// the newest record is what Aggiornamento::ottieniAggiornamento returns.
+// Needs operator authentication and a valid operator, like statoPubblicazioni. Throws
 // Aggiornamento::AggiornamentoException.
 void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item);
 

@@ -494,12 +494,12 @@ QByteArray processKey()
     return key;
 }
 
-QByteArray credentialKey(const Scope &s)
+QByteArray credentialKey(const ServiceAccess &s)
 {
-    return QByteArray::fromStdString(s.endpoint) + '\n' + QByteArray::fromStdString(s.username)
+    return QByteArray::fromStdString(s.WsEndpoint) + '\n' + QByteArray::fromStdString(s.WsUsername)
         + '\n'
         + QMessageAuthenticationCode::hash(
-            QByteArray::fromStdString(s.password), processKey(), QCryptographicHash::Sha256);
+            QByteArray::fromStdString(s.WsPassword), processKey(), QCryptographicHash::Sha256);
 }
 
 // Bumped by every change of operators in this process.
@@ -519,11 +519,11 @@ QHash<QByteArray, RecentlyVerified> &recentlyVerified()
     return entries;
 }
 
-void authenticate(Connection &c, const Scope &s)
+void authenticate(Connection &c, const ServiceAccess &s)
 {
     const QString badCredentials = QStringLiteral("Credenziali non valide: nome utente o "
                                                   "password dell'operatore errati.");
-    if (s.username.empty())
+    if (s.WsUsername.empty())
         fail(code::Auth,
             QStringLiteral("Credenziali non valide: nome utente dell'operatore "
                            "mancante."));
@@ -546,11 +546,11 @@ void authenticate(Connection &c, const Scope &s)
 
     QSqlQuery q
         = c.run(QStringLiteral("SELECT password, stato_account FROM operatori WHERE username = ?"),
-            { qs(s.username) });
+            { qs(s.WsUsername) });
     if (!q.next()) {
         // Pay for one hash all the same: the answer's timing must not tell
         // which user names exist.
-        verifyPassword(QString::fromStdString(s.password), QString());
+        verifyPassword(QString::fromStdString(s.WsPassword), QString());
         fail(code::Auth, badCredentials);
     }
     const QString stored = q.value(0).toString();
@@ -565,7 +565,7 @@ void authenticate(Connection &c, const Scope &s)
         known = it != verifiedCredentials.constEnd() && *it == stored;
     }
     if (!known) {
-        if (!verifyPassword(QString::fromStdString(s.password), stored))
+        if (!verifyPassword(QString::fromStdString(s.WsPassword), stored))
             fail(code::Auth, badCredentials);
         QMutexLocker lock(&credentialMutex);
         verifiedCredentials.insert(key, stored);
@@ -573,7 +573,7 @@ void authenticate(Connection &c, const Scope &s)
     if (state != 1)
         fail(code::Auth,
             QStringLiteral("Operatore non abilitato: l'account \"%1\" non è attivo.")
-                .arg(QString::fromStdString(s.username)));
+                .arg(QString::fromStdString(s.WsUsername)));
     if (!trustRecent)
         return;
     if (recent.size() >= 64)
@@ -588,9 +588,9 @@ OperatorsChange::~OperatorsChange()
     operatorsGeneration.fetchAndAddOrdered(1);
 }
 
-void authorizeCall(Connection &c, const Scope &scope, bool anonymousAllowed)
+void authorizeCall(Connection &c, const ServiceAccess &scope, bool anonymousAllowed)
 {
-    if (!scope.operatorAuth) {
+    if (!scope.WsOperatorAuth) {
         if (!anonymousAllowed)
             fail(code::Auth,
                 QStringLiteral("Accesso negato: l'operazione richiede "

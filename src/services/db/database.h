@@ -4,6 +4,8 @@
 // connections, schema creation, operator authentication, password hashing and
 // the guarded translation of SQL conditions and search maps.
 
+#include "../conversioni.h"
+#include "../serviceaccess.h"
 #include "../vendra2exception.h"
 
 #include <QSqlDatabase>
@@ -35,14 +37,6 @@ constexpr const char *Invalid = "DATI"; // the record's data is unusable
 } // namespace code
 
 [[noreturn]] void fail(const char *errorCode, const QString &message);
-
-// The library variables as read at the start of a call.
-struct Scope {
-    std::string endpoint;
-    std::string username;
-    std::string password;
-    bool operatorAuth = false;
-};
 
 // The calling thread's connection to an endpoint, opened (and the schema
 // created) on first use and kept until the thread ends.
@@ -111,7 +105,7 @@ private:
 // another program takes effect within that second. On PostgreSQL the read
 // runs on every call: it also finds a lost server link before the call
 // writes anything.
-void authorizeCall(Connection &c, const Scope &scope, bool anonymousAllowed = false);
+void authorizeCall(Connection &c, const ServiceAccess &access, bool anonymousAllowed = false);
 
 // Marks, when it goes out of scope, the operators as changed: declared before
 // the Transaction of a call that writes them, so that it fires after the
@@ -125,21 +119,22 @@ public:
     OperatorsChange &operator=(const OperatorsChange &) = delete;
 };
 
-// Runs `f(connection)` for a library call; any failure leaves as the
+// Runs `f(connection)` for a library call with the service access of the
+// moment it starts; any failure leaves as the
 // library class's exception E with the same code and message. A call that
 // met a lost server connection runs once more on a new one when nothing it
 // did can have been stored; otherwise it fails and the next call reconnects.
 // `f` must therefore leave its captured state as it found it until its last
 // statement has run.
 template <class E, class F>
-auto guarded(const Scope &scope, F &&f, bool anonymousAllowed = false)
-    -> decltype(f(std::declval<Connection &>()))
+auto guarded(F &&f, bool anonymousAllowed = false) -> decltype(f(std::declval<Connection &>()))
 {
+    const std::shared_ptr<const ServiceAccess> access = serviceAccess();
     try {
         for (int attempt = 0;; ++attempt) {
-            Connection c(scope.endpoint);
+            Connection c(access->WsEndpoint);
             try {
-                authorizeCall(c, scope, anonymousAllowed);
+                authorizeCall(c, *access, anonymousAllowed);
                 return f(c);
             } catch (const Vendra2Exception &) {
                 if (!c.dropIfBroken() || attempt > 0)
@@ -209,10 +204,6 @@ QString likeSql(const QString &columnExpr, Dialect dialect);
 QString limitClause(int primo, int quanti, Dialect dialect);
 
 // Text helpers: never bind a null QString (it would be stored as NULL).
-inline QString qs(const std::string &s)
-{
-    return s.empty() ? QStringLiteral("") : QString::fromStdString(s);
-}
 inline std::string ss(const QVariant &v)
 {
     return v.toString().toStdString();

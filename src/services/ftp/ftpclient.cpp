@@ -1,5 +1,7 @@
 #include "ftpclient.h"
 
+#include "conversioni.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -52,11 +54,6 @@ void globalInit()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-QString qs(const std::string &s)
-{
-    return QString::fromStdString(s);
 }
 
 // Logged-in control connections whose client ended cleanly, kept a short
@@ -179,18 +176,6 @@ QString normalizeAbsolute(const QString &path)
         out << part;
     }
     return QLatin1Char('/') + out.join('/');
-}
-
-// The signal carries ints: halve both figures until they fit, so files above
-// 2 GiB still give a sensible ratio.
-void scaleToInt(int64_t done, int64_t total, int &outDone, int &outTotal)
-{
-    const int64_t top = std::max(done, total);
-    int shift = 0;
-    while ((top >> shift) > INT_MAX)
-        ++shift;
-    outDone = static_cast<int>(done >> shift);
-    outTotal = total < 0 ? 0 : static_cast<int>(total >> shift);
 }
 
 } // namespace
@@ -642,7 +627,7 @@ struct FTPClient::Private {
         lastEmitted = at;
         int a = 0;
         int b = 0;
-        scaleToInt(at, total, a, b);
+        scalaProgresso(at, total, &a, &b);
         emit q->onFileProgress(a, b);
     }
 

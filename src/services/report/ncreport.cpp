@@ -1,14 +1,11 @@
 #include "ncreport.h"
 
-#include "dialogfacade.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -253,12 +250,8 @@ bool NCReport::runReportToPrinter(
     }
     if (showDialog) {
         bool accepted = false;
-        if (dialogHook()) {
+        if (dialogHook())
             accepted = dialogHook()(&printer, parent);
-        } else if (!DialogFacade::isScripted()) {
-            QPrintDialog dialog(&printer, parent);
-            accepted = dialog.exec() == QDialog::Accepted;
-        }
         if (!accepted)
             return true;
     }

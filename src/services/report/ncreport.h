@@ -74,10 +74,10 @@ public:
     int pageCount() const { return m_pages.size(); }
     QVector<NCReportPage> pages() const { return m_pages; }
 
-    // The print dialog shown by runReportToPrinter. A hook, when set, is
-    // called instead: it may set the printer up and returns whether to
-    // print. Without a hook the Qt print dialog opens, except while message
-    // boxes are scripted (tests), where the dialog counts as cancelled.
+    // The print dialog of runReportToPrinter and of the preview window: it
+    // may set the printer up and returns whether to print. The program sets
+    // NCReportPreviewWindow::dialogoDiStampa; without one the dialog counts
+    // as cancelled.
     using PrintDialogHook = std::function<bool(QPrinter *printer, QWidget *parent)>;
     static void setPrintDialogHook(PrintDialogHook hook);
     static PrintDialogHook printDialogHook();

@@ -178,19 +178,21 @@ bool NCReportPreviewWindow::saveAsPdf(const QString &fileName, QString *error)
     return NCReport::printPages(&printer, m_pages, 1, error);
 }
 
+bool NCReportPreviewWindow::dialogoDiStampa(QPrinter *printer, QWidget *parent)
+{
+    if (DialogFacade::isScripted())
+        return false;
+    QPrintDialog dialog(printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 void NCReportPreviewWindow::print()
 {
     if (m_pages.isEmpty())
         return;
     QPrinter printer(QPrinter::HighResolution);
-    bool accepted = false;
-    if (NCReport::printDialogHook()) {
-        accepted = NCReport::printDialogHook()(&printer, this);
-    } else if (!DialogFacade::isScripted()) {
-        QPrintDialog dialog(&printer, this);
-        accepted = dialog.exec() == QDialog::Accepted;
-    }
-    if (!accepted)
+    const NCReport::PrintDialogHook dialogo = NCReport::printDialogHook();
+    if (!dialogo || !dialogo(&printer, this))
         return;
     const int copies = printer.supportsMultipleCopies() ? 1 : qMax(1, printer.copyCount());
     QString error;

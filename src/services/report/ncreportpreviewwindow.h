@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QPrinter>
 #include <QVector>
 #include <functional>
 
@@ -45,6 +46,10 @@ public:
     int exec();
     using ExecHook = std::function<int(NCReportPreviewWindow *window)>;
     static void setExecHook(ExecHook hook);
+
+    // The Qt print dialog, for NCReport::setPrintDialogHook; while message
+    // boxes are scripted (tests) it counts as cancelled without showing.
+    static bool dialogoDiStampa(QPrinter *printer, QWidget *parent);
 
 public slots:
     void firstPage() { goToPage(0); }

@@ -195,7 +195,8 @@ void OrdineDownload::startDownload(bool emitStart)
     m_processing = true;
     m_ordineInLavoro = m_queue.front();
     const quint64 gen = ++m_generazione;
-    m_worker = std::make_unique<OrdineDownloadThread>(m_ordineInLavoro.get());
+    m_worker = m_fabbrica ? m_fabbrica(m_ordineInLavoro.get())
+                          : std::make_unique<OrdineDownloadThread>(m_ordineInLavoro.get());
     OrdineDownloadThread *w = m_worker.get();
 
     // Queued across threads; a signal of a worker released meanwhile is

@@ -1,5 +1,7 @@
 #include "ordinidaevadere.h"
 
+#include "conversioni.h"
+
 #include "appsettings.h"
 #include "dialogfacade.h"
 #include "ncreport.h"
@@ -23,11 +25,6 @@
 
 namespace
 {
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 using Ordini_ = std::vector<std::unique_ptr<Ordine>>;
 
@@ -133,7 +130,7 @@ void OrdiniDaEvadere::on_asyncGetListIntestazioni_response()
                               .arg(ordine->numero)
                               .arg(QDateTime::fromSecsSinceEpoch(ordine->data)
                                        .toString(QStringLiteral("dd/MM/yyyy")))
-                              .arg(ordine->utente ? q(ordine->utente->username) : QString()));
+                              .arg(ordine->utente ? qs(ordine->utente->username) : QString()));
             m_lista->addItem(item);
         }
         m_ordini.push_back(std::move(ordine));
@@ -161,7 +158,7 @@ std::vector<std::pair<int, QString>> OrdiniDaEvadere::etichetteStati()
         WaitCursor wait;
         Ordine tmp;
         for (const Ordine::StatoOrdineLabel &l : tmp.listaEtichetteStatiOrdine())
-            m_etichette.emplace_back(l.stato, q(l.label));
+            m_etichette.emplace_back(l.stato, qs(l.label));
     } catch (...) {
         m_etichette.clear();
     }
@@ -270,7 +267,7 @@ void OrdiniDaEvadere::avvisaErroreStato(int numero)
     } catch (const Ordine::OrdineException &e) {
         DialogFacade::warning(m_finestra, titolo(),
             tr("Impossibile impostare lo stato dell'ordine n°%1:\r\n").arg(numero)
-                + q(e.getMessage()));
+                + qs(e.getMessage()));
     } catch (...) {
         DialogFacade::critical(m_finestra, titolo(),
             tr("Errore imprevisto:\r\nImpossibile impostare lo stato dell'ordine n°%1.")
@@ -320,7 +317,7 @@ std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdiniD
                 tr("Impossibile caricare le informazioni dell'ordine n°%1 per generare il "
                    "report:\r\n")
                         .arg(ordine->numero)
-                    + q(e.getMessage()));
+                    + qs(e.getMessage()));
             break;
         } catch (...) {
             NormalCursor normale;
@@ -425,7 +422,7 @@ void OrdiniDaEvadere::impostaStatoAutomatico(Ordine *ordine)
             ordine->impostaStato(static_cast<Ordini::StatoOrdine>(s.impostaStatoAutomaticoSu));
             return;
         } catch (const Ordine::OrdineException &e) {
-            errore = q(e.getMessage());
+            errore = qs(e.getMessage());
         } catch (...) {
             errore = tr("Errore sconosciuto");
         }
@@ -454,7 +451,7 @@ void OrdiniDaEvadere::stampaAutomatica(Ordine *ordine)
             messaggio = report->lastErrorMsg();
         } catch (const Ordine::OrdineException &e) {
             errore = true;
-            messaggio = q(e.getMessage());
+            messaggio = qs(e.getMessage());
         } catch (...) {
             errore = true;
             messaggio = tr("Errore sconosciuto");

@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -80,6 +81,11 @@ public:
     // Workers stopped but not yet ended (they still hold their order).
     int workersInChiusura() const { return int(m_congedati.size()); }
 
+    // Builds the worker for the head order; by default a download worker on
+    // the program's settings. Another one lets the queue run on any worker.
+    using FabbricaWorker = std::function<std::unique_ptr<OrdineDownloadThread>(Ordine *ordine)>;
+    void impostaFabbricaWorker(FabbricaWorker fabbrica) { m_fabbrica = std::move(fabbrica); }
+
 public slots:
     void startDownload(bool emitStart);
     void stopDownload(bool emitStop, bool stopPolling);
@@ -140,6 +146,7 @@ private:
     bool m_pollingAbilitato = false;
     bool m_fetchInCorso = false;
 
+    FabbricaWorker m_fabbrica;
     std::unique_ptr<OrdineDownloadThread> m_worker;
     std::shared_ptr<Ordine> m_ordineInLavoro;
     // Signals of earlier workers that were already queued when they were

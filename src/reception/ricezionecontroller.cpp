@@ -1,0 +1,114 @@
+#include "ricezionecontroller.h"
+
+#include "common/waitcursor.h"
+#include "ordinedownload.h"
+#include "ordini.h"
+#include "settings/appsettings.h"
+
+#include <QFileInfo>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+// An empty path would name the current folder, which always exists.
+bool cartellaEsiste(const QString &percorso)
+{
+    return !percorso.trimmed().isEmpty() && QFileInfo(percorso).isDir();
+}
+} // namespace
+
+RicezioneController::RicezioneController(QObject *parent)
+    : QObject(parent)
+    , m_ordineDownload(new OrdineDownload(this))
+{
+    connect(m_ordineDownload, &OrdineDownload::errorOccurred, this,
+        &RicezioneController::suDownloadError);
+}
+
+bool RicezioneController::controllaCartelle()
+{
+    WaitCursor wait;
+    const QString erroreSconosciuto
+        = tr("Impossibile ottenere la lista dei reparti in seguito ad un errore sconosciuto");
+    try {
+        applyServiceAccess();
+        Reparto reparto;
+        std::vector<std::unique_ptr<Reparto>> reparti;
+        for (Reparto *r : reparto.lista({}))
+            reparti.emplace_back(r);
+        for (const auto &r : reparti) {
+            if (!cartellaEsiste(QString::fromStdString(r->percorso))) {
+                emit logEvent(Vendra2Commons::Error,
+                    tr("I percorsi di uno o più reparti non esistono sul computer in uso, si prega "
+                       "di correggere questi problemi e riprovare"));
+                return false;
+            }
+        }
+    } catch (const Reparto::RepartoException &e) {
+        const QString messaggio = QString::fromStdString(e.getMessage());
+        emit logEvent(Vendra2Commons::Error, messaggio.isEmpty() ? erroreSconosciuto : messaggio);
+        return false;
+    } catch (...) {
+        emit logEvent(Vendra2Commons::Error, erroreSconosciuto);
+        return false;
+    }
+    if (!cartellaEsiste(appSettings().ordineRigaFileDownloadPath)) {
+        emit logEvent(Vendra2Commons::Error,
+            tr("Il percorso di salvataggio per gli articoli di tipo 'InvioFile' non esiste sul "
+               "computer locale, si prega di correggere il problema e riprovare"));
+        return false;
+    }
+    return true;
+}
+
+void RicezioneController::imposta(bool accesa)
+{
+    if (accesa && !controllaCartelle()) {
+        imposta(false);
+        emit avvioFallito();
+        return;
+    }
+    m_attiva = accesa;
+    if (accesa) {
+        applyServiceAccess();
+        emit statoCambiato(true);
+        m_ordineDownload->startDownload(false);
+    } else {
+        emit statoCambiato(false);
+        m_ordineDownload->stopDownload(false, true);
+    }
+}
+
+void RicezioneController::annullaOrdine(const QString &id)
+{
+    WaitCursor wait;
+    m_ordineDownload->stopDownload(true, true);
+    try {
+        applyServiceAccess();
+        // A separate object: a stopped worker may still be finishing with the queued one.
+        Ordine ordine;
+        ordine.guid = id.toStdString();
+        ordine.impostaStato(Ordini::ANNULLATO);
+    } catch (...) {
+    }
+    m_ordineDownload->removeOrder(id);
+    // With reception off the cancel must not start downloading.
+    if (m_attiva) {
+        m_ordineDownload->loadQueue();
+        m_ordineDownload->startDownload(true);
+    }
+}
+
+void RicezioneController::suDownloadError(const QString &messaggio)
+{
+    const QList<Ordine *> coda = m_ordineDownload->queue();
+    const QString testo = coda.isEmpty()
+        ? tr("Errore in fase di download degli ordini")
+        : tr("Errore in fase di download dell'ordine n° %1").arg(coda.first()->numero);
+    emit logEvent(Vendra2Commons::Error, testo + QLatin1String("\r\n") + messaggio);
+    if (m_attiva)
+        imposta(false);
+    emit erroreDownload(messaggio);
+}

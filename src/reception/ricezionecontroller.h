@@ -1,0 +1,52 @@
+#pragma once
+
+// Order reception as a switch: the check of the lab's folders before it
+// starts, the download engine it runs, the cancel of a queued order and the
+// stop on a download error. Widget-free: the main window shows the state,
+// the queue and the messages, and forwards the operator's actions here.
+
+#include "common/vendra2commons.h"
+
+#include <QObject>
+#include <QString>
+
+class OrdineDownload;
+
+class RicezioneController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RicezioneController(QObject *parent = nullptr);
+
+    // The download engine (owned).
+    OrdineDownload *ordineDownload() const { return m_ordineDownload; }
+    bool isAttiva() const { return m_attiva; }
+
+    // Switches reception on or off. Switching on checks the folders first;
+    // when they are missing, reception stays off and avvioFallito() follows.
+    void imposta(bool accesa);
+    void commuta() { imposta(!m_attiva); }
+
+    // Every department folder and the folder for sent files exist here;
+    // otherwise logs why and returns false.
+    bool controllaCartelle();
+
+    // Cancels a queued order on the service and drops it from the queue;
+    // with reception on, the queue is reloaded and downloading goes on.
+    void annullaOrdine(const QString &id);
+
+signals:
+    // Emitted before the engine starts or after it stops being fed.
+    void statoCambiato(bool attiva);
+    void avvioFallito();
+    // Reception was switched off by a download error; `messaggio` is the
+    // engine's text.
+    void erroreDownload(const QString &messaggio);
+    void logEvent(Vendra2Commons::LogType tipo, const QString &messaggio);
+
+private:
+    void suDownloadError(const QString &messaggio);
+
+    OrdineDownload *m_ordineDownload;
+    bool m_attiva = false;
+};
