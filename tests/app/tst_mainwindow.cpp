@@ -1,4 +1,4 @@
-// The main window: its form, sub-windows and the "Finestre" menu, closing,
+// The main window: its icons, sub-windows and the "Finestre" menu, closing,
 // layout persistence, tray, about box, web site, publication of catalog
 // changes, the deferred start-up step and the login dialog.
 
@@ -8,6 +8,7 @@
 #include "login.h"
 #include "mainwindow.h"
 #include "resources/v2resources.h"
+#include "serviceaccess.h"
 #include "settings/appsettings.h"
 
 #include <QAction>
@@ -105,37 +106,9 @@ private slots:
         QCOMPARE(messages.filter(QStringLiteral("connectSlotsByName")), QStringList());
     }
 
-    void formHasItsActionsEnabledOnlyWhereTheyWork()
+    void everyIconOfTheFormLoads()
     {
         MainWindow window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Vendra Admin"));
-
-        // Everything that opens a window of a later piece of work stays off.
-        const char *disabled[] = { "actionImpostazioni", "actionImposta_banner",
-            "actionImportazione_clienti", "actionNuovo_utente", "actionElenco_utenti",
-            "actionUtenti", "actionNuovo_operatore", "actionElenco_operatori", "actionOperatori",
-            "actionNuova_carta", "actionElenco_carte", "actionNuovo_formato",
-            "actionElenco_formati", "actionNuovo_reparto", "actionElenco_reparti", "actionReparti",
-            "actionNuova_stampa", "actionElenco_stampe", "actionGestione_ordini",
-            "actionGestione_ordini_toolbar", "actionImpostazioniToolbar",
-            "actionInvioFileImpostazioni", "actionOrdiniDaEvadereAvvia_stampa",
-            "actionOrdiniDaEvadereAnteprima_di_stampa" };
-        for (const char *name : disabled) {
-            QVERIFY2(action(window, name), name);
-            QVERIFY2(!action(window, name)->isEnabled(), name);
-        }
-        const char *enabled[] = { "actionPubblica_aggiornamento", "actionEsci",
-            "actionAbilita_ricezione_ordini", "actionConnetti", "actionMinimizeToTrayToolbar",
-            "actionInformazioni", "actionSIto_Web" };
-        for (const char *name : enabled)
-            QVERIFY2(action(window, name) && action(window, name)->isEnabled(), name);
-        QVERIFY(action(window, "actionImposta_banner")->isVisible());
-        QCOMPARE(action(window, "actionMinimizeToTrayToolbar")->shortcut(),
-            QKeySequence(QStringLiteral("Ctrl+H")));
-        QCOMPARE(
-            action(window, "actionImpostazioniToolbar")->text(), QStringLiteral("Impoostazioni"));
-
-        // Every icon of the form and of the window actions comes from the resources.
         for (QAction *a : window.findChildren<QAction *>()) {
             if (!a->icon().isNull())
                 QVERIFY2(!a->icon().pixmap(16).isNull(), qPrintable(a->objectName() + a->text()));
@@ -144,86 +117,43 @@ private slots:
                      ->icon()
                      .pixmap(32, QIcon::Normal, QIcon::On)
                      .isNull());
-
-        const auto *toolBar = window.findChild<QToolBar *>(QStringLiteral("toolBar"));
-        QStringList toolBarEntries;
-        for (QAction *a : toolBar->actions())
-            toolBarEntries << (a->isSeparator() ? QStringLiteral("|") : a->text());
-        QCOMPARE(toolBarEntries,
-            QStringList({ "Connetti", "|", "Gestione ordini", "Utenti", "Operatori", "Reparti",
-                "Impoostazioni", "Riduci in tray", "|", "Mostra affiancate", "Mostra in pila",
-                "Chiudi" }));
-
-        const auto *view = window.findChild<QMenu *>(QStringLiteral("menuVisualizza"));
-        QStringList viewEntries;
-        for (QAction *a : view->actions())
-            viewEntries << a->text();
-        QCOMPARE(viewEntries,
-            QStringList({ "Coda download", "Registro eventi", "Ordini da evadere", "Toolbar" }));
-        QCOMPARE(window.dockWidgetArea(window.findChild<QDockWidget *>("dockLog")),
-            Qt::BottomDockWidgetArea);
-        QCOMPARE(window.dockWidgetArea(window.findChild<QDockWidget *>("dockCodaDownload")),
-            Qt::RightDockWidgetArea);
     }
 
-    void sameTitleActivatesTheOpenSubWindow()
+    // One sub-window per title; "Finestre" lists them, the first nine with
+    // an accelerator, and choosing an entry activates its window.
+    void subWindowsAndTheirMenu()
     {
         MainWindow window;
         window.show();
         int created = 0;
         auto create = [&created](QWidget *parent) {
-            return makeDialog(parent, QStringLiteral("Elenco prova"), &created);
+            return makeDialog(parent, QStringLiteral("Finestra 1"), &created);
         };
         QMdiSubWindow *first = window.openSubWindow(create);
-        QVERIFY(first);
-        QCOMPARE(created, 2); // the probe and the window
-        window.openSubWindow([](QWidget *parent) { return makeDialog(parent, "Altra"); });
-        QCOMPARE(
-            mdiArea(window)->currentSubWindow()->widget()->windowTitle(), QStringLiteral("Altra"));
-
-        QMdiSubWindow *again = window.openSubWindow(create);
-        QCOMPARE(again, first);
-        QCOMPARE(created, 3); // only a probe this time
-        QCOMPARE(mdiArea(window)->subWindowList().size(), 2);
+        for (int i = 2; i <= 10; ++i)
+            window.addSubWindow(makeDialog(nullptr, QStringLiteral("Finestra %1").arg(i)));
+        QCOMPARE(window.openSubWindow(create), first);
+        QCOMPARE(created, 3); // the probe and the window, then only a probe
         QCOMPARE(mdiArea(window)->currentSubWindow(), first);
-
-        // A window handed over with a title already open is dropped.
-        QPointer<QWidget> duplicate = makeDialog(nullptr, QStringLiteral("Altra"));
+        QPointer<QWidget> duplicate = makeDialog(nullptr, QStringLiteral("Finestra 2"));
         window.addSubWindow(duplicate);
         QVERIFY(duplicate.isNull());
-        QCOMPARE(mdiArea(window)->subWindowList().size(), 2);
 
-        // Closing a window takes it out of "Finestre".
-        QCOMPARE(windowEntries(window).size(), 2);
-        first->close();
-        QTRY_COMPARE(windowEntries(window), QStringList() << QStringLiteral("&1 Altra"));
-        QVERIFY(window.findSubWindow(QStringLiteral("Elenco prova")) == nullptr);
-    }
-
-    void tenthWindowEntryHasNoAccelerator()
-    {
-        MainWindow window;
-        window.show();
-        for (int i = 1; i <= 10; ++i)
-            window.addSubWindow(makeDialog(nullptr, QStringLiteral("Finestra %1").arg(i)));
         const QStringList entries = windowEntries(window);
         QCOMPARE(entries.size(), 10);
-        QCOMPARE(entries.at(0), QStringLiteral("&1 Finestra 1"));
         QCOMPARE(entries.at(8), QStringLiteral("&9 Finestra 9"));
         QCOMPARE(entries.at(9), QStringLiteral("10 Finestra 10"));
-
-        // Choosing an entry activates its window.
         const auto *menu = window.findChild<QMenu *>(QStringLiteral("menuFinestre"));
-        QAction *third = nullptr;
         for (QAction *entry : menu->actions()) {
             if (entry->text() == QLatin1String("&3 Finestra 3"))
-                third = entry;
+                entry->trigger();
         }
-        QVERIFY(third);
-        third->trigger();
-        QVERIFY(third->isChecked() || !menu->actions().contains(third));
         QCOMPARE(mdiArea(window)->currentSubWindow()->widget()->windowTitle(),
             QStringLiteral("Finestra 3"));
+
+        first->close();
+        QTRY_COMPARE(windowEntries(window).size(), 9);
+        QVERIFY(window.findSubWindow(QStringLiteral("Finestra 1")) == nullptr);
     }
 
     void closingAsksWhileReceptionIsOn()
@@ -240,11 +170,7 @@ private slots:
         const DialogFacade::Shown box = DialogFacade::lastShown();
         QCOMPARE(box.icon, DialogFacade::Icon::Warning);
         QCOMPARE(box.title, QStringLiteral("Esci"));
-        QCOMPARE(box.text,
-            QStringLiteral("Terminando l'esecuzione del programma non sarà "
-                           "possibile ricevere altri ordini.\r\nSicuro di voler "
-                           "continuare?"));
-        QCOMPARE(box.buttons, QStringList({ "Yes", "No" }));
+        QVERIFY(box.text.contains(QStringLiteral("non sarà possibile ricevere altri ordini")));
         QCOMPARE(box.defaultButton, 1);
 
         DialogFacade::pushAnswer(QMessageBox::Yes);
@@ -375,28 +301,18 @@ private slots:
     void publishUpdateTellsTheOutcome()
     {
         MainWindow window;
-        const QString question = QStringLiteral(
-            "Eseguendo la pubblicazione di un aggiornamento tutti i Client verranno aggiornati ai "
-            "dati più recenti (es: formato, carte, stampe).\r\n\r\nEseguire l'aggiornamento dei "
-            "Client?");
-
         DialogFacade::pushAnswer(1); // "No": nothing happens
         action(window, "actionPubblica_aggiornamento")->trigger();
         QCOMPARE(DialogFacade::shown().size(), 1);
-        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Vendra Admin"));
-        QCOMPARE(DialogFacade::lastShown().text, question);
-        QCOMPARE(DialogFacade::lastShown().buttons, QStringList({ "Si", "No" }));
-        QCOMPARE(DialogFacade::lastShown().defaultButton, 1);
+        QVERIFY(
+            DialogFacade::lastShown().text.contains(QStringLiteral("Eseguire l'aggiornamento")));
 
         DialogFacade::clearShown();
         DialogFacade::pushAnswer(0);
         action(window, "actionPubblica_aggiornamento")->trigger();
         QCOMPARE(DialogFacade::shown().size(), 2);
         QCOMPARE(DialogFacade::lastShown().icon, DialogFacade::Icon::Information);
-        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Pubblica Aggiornamento"));
-        QCOMPARE(DialogFacade::lastShown().text,
-            QStringLiteral(
-                "L'aggiornamento dei dati del servizio è stato pubblicato con successo."));
+        QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("con successo")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
 
         // Refused by the service: logged as a warning and shown with the service's reason.
@@ -493,6 +409,7 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(DialogFacade::shown().isEmpty());
         QCOMPARE(appSettings().wsPassword, QByteArray("locale"));
+        QCOMPARE(serviceAccess()->WsPassword, std::string("locale"));
 
         login other;
         other.show();

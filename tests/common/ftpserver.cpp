@@ -58,6 +58,9 @@ bool FtpServer::start()
         args << QStringLiteral("--upload-limit") << QString::number(m_options.uploadLimit);
     if (m_options.silent)
         args << QStringLiteral("--silent");
+    if (m_options.announceCount != 0)
+        args << QStringLiteral("--announce-count") << QString::number(m_options.announceCount)
+             << QStringLiteral("--announce-extra") << QString::number(m_options.announceExtra);
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -41,6 +41,11 @@ public:
         qint64 uploadLimit = 0;
         // Accepts connections and never answers: a hung server.
         bool silent = false;
+        // The reply to RETR states the file's size ("150 ... (n bytes).") in
+        // the first announceCount replies (-1: always), announceExtra bytes
+        // more than the file holds.
+        int announceCount = 0;
+        int announceExtra = 0;
     };
 
     FtpServer();

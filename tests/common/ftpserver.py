@@ -6,6 +6,9 @@ per event to that file: "CONNECT", "DISCONNECT" and "CMD <VERB>" for every
 command received (a file, not the pipe: a test that reads nothing while it
 runs a long transfer must not block the server).
 With --silent it accepts connections and never answers (a dead server).
+With --announce-count K the reply to RETR states the file's size the way many
+servers do, "150 ... (<n> bytes).", in the first K replies (-1: always);
+--announce-extra N states N bytes more than the file holds.
 """
 import argparse
 import logging
@@ -109,6 +112,8 @@ def main():
     parser.add_argument("--upload-limit", type=int, default=0,
                         help="bytes/s received from clients (0: no limit)")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--announce-count", type=int, default=0)
+    parser.add_argument("--announce-extra", type=int, default=0)
     parser.add_argument("--log")
     args = parser.parse_args()
 
@@ -130,7 +135,26 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
 
+    announced = {"count": 0}
+
     class Handler(FTPHandler):
+        _size = None
+
+        def ftp_RETR(self, file):
+            try:
+                self._size = os.path.getsize(file)
+            except OSError:
+                self._size = None
+            return FTPHandler.ftp_RETR(self, file)
+
+        def respond(self, resp, logfun=logging.debug):
+            if self._size is not None and resp[:4] in ("150 ", "125 "):
+                size, self._size = self._size, None
+                if args.announce_count < 0 or announced["count"] < args.announce_count:
+                    announced["count"] += 1
+                    resp = "%s (%d bytes)." % (resp.rstrip("."), size + args.announce_extra)
+            return FTPHandler.respond(self, resp, logfun)
+
         def on_connect(self):
             log("CONNECT")
 

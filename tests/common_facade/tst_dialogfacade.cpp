@@ -14,70 +14,13 @@ private slots:
     void init() { DialogFacade::setScripted(true); }
     void cleanup() { DialogFacade::setScripted(false); }
 
-    void standardBoxesRecordAndAnswer();
     void askIndexSemantics();
     void questionIsSiNoWithNoDefault();
     void fileDialogsUseTheirOwnQueue();
-    void setScriptedStartsClean();
     void misfitAnswerAborts();
     void misfitAnswerChild();
     void waitCursorRestoresOnEveryPath();
 };
-
-void TestDialogFacade::standardBoxesRecordAndAnswer()
-{
-    QWidget parent;
-    DialogFacade::warning(nullptr, QStringLiteral("Titolo"), QStringLiteral("riga 1\r\nriga 2"));
-    DialogFacade::Shown w = DialogFacade::lastShown();
-    QCOMPARE(w.kind, DialogFacade::Kind::MessageBox);
-    QCOMPARE(w.icon, DialogFacade::Icon::Warning);
-    QCOMPARE(w.title, QStringLiteral("Titolo"));
-    QCOMPARE(w.text, QStringLiteral("riga 1\r\nriga 2"));
-    QCOMPARE(w.buttons, QStringList { QStringLiteral("Ok") });
-    QVERIFY(!w.hadParent);
-
-    DialogFacade::information(&parent, QStringLiteral("I"), QStringLiteral("i"));
-    DialogFacade::critical(&parent, QStringLiteral("C"), QStringLiteral("c"));
-    QCOMPARE(DialogFacade::shown().size(), 3);
-    QCOMPARE(DialogFacade::shown().at(1).icon, DialogFacade::Icon::Information);
-    QCOMPARE(DialogFacade::shown().at(2).icon, DialogFacade::Icon::Critical);
-    QVERIFY(DialogFacade::shown().at(2).hadParent);
-
-    // Buttons are listed in the box's own order, whatever order they were given in.
-    const auto buttons = QMessageBox::Cancel | QMessageBox::Discard | QMessageBox::Save;
-    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QStringLiteral("S"),
-                 QStringLiteral("s"), buttons, QMessageBox::Cancel),
-        QMessageBox::Cancel);
-    w = DialogFacade::lastShown();
-    QCOMPARE(w.buttons,
-        (QStringList {
-            QStringLiteral("Save"), QStringLiteral("Cancel"), QStringLiteral("Discard") }));
-    QCOMPARE(w.defaultButton, 1);
-
-    // Without a default the first button answers.
-    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
-                 QMessageBox::No | QMessageBox::Yes),
-        QMessageBox::Yes);
-    QCOMPARE(DialogFacade::lastShown().defaultButton, -1);
-
-    // Queued answers are used in order, by button or by index.
-    DialogFacade::pushAnswer(QMessageBox::No);
-    DialogFacade::pushAnswer(2);
-    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
-                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes),
-        QMessageBox::No);
-    QCOMPARE(DialogFacade::pendingAnswers(), 1);
-    QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
-                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel),
-        QMessageBox::Cancel);
-    QCOMPARE(DialogFacade::pendingAnswers(), 0);
-
-    // A box given no button still shows Ok.
-    QCOMPARE(DialogFacade::standard(
-                 nullptr, DialogFacade::Icon::NoIcon, QString(), QString(), QMessageBox::NoButton),
-        QMessageBox::Ok);
-    QCOMPARE(DialogFacade::lastShown().buttons, QStringList { QStringLiteral("Ok") });
-}
 
 void TestDialogFacade::askIndexSemantics()
 {
@@ -114,12 +57,8 @@ void TestDialogFacade::askIndexSemantics()
 
 void TestDialogFacade::questionIsSiNoWithNoDefault()
 {
+    // Unanswered or closed: "No", the default.
     QVERIFY(!DialogFacade::question(nullptr, QStringLiteral("Domanda"), QStringLiteral("Sicuro?")));
-    const DialogFacade::Shown s = DialogFacade::lastShown();
-    QCOMPARE(s.icon, DialogFacade::Icon::Question);
-    QCOMPARE(s.buttons, (QStringList { QStringLiteral("Si"), QStringLiteral("No") }));
-    QCOMPARE(s.defaultButton, 1);
-    QCOMPARE(s.text, QStringLiteral("Sicuro?"));
 
     DialogFacade::pushAnswer(0);
     QVERIFY(DialogFacade::question(nullptr, QString(), QString()));
@@ -136,11 +75,7 @@ void TestDialogFacade::fileDialogsUseTheirOwnQueue()
     QCOMPARE(DialogFacade::getOpenFileName(nullptr, QStringLiteral("Apri"), QStringLiteral("/tmp"),
                  QStringLiteral("Testo (*.txt)")),
         QStringLiteral("/tmp/uno.txt"));
-    DialogFacade::Shown s = DialogFacade::lastShown();
-    QCOMPARE(s.kind, DialogFacade::Kind::OpenFile);
-    QCOMPARE(s.title, QStringLiteral("Apri"));
-    QCOMPARE(s.text, QStringLiteral("/tmp"));
-    QCOMPARE(s.filter, QStringLiteral("Testo (*.txt)"));
+    QCOMPARE(DialogFacade::lastShown().filter, QStringLiteral("Testo (*.txt)"));
 
     QVERIFY(DialogFacade::getSaveFileName(nullptr, QStringLiteral("Salva"), QString()).isEmpty());
     QCOMPARE(DialogFacade::lastShown().kind, DialogFacade::Kind::SaveFile);
@@ -156,25 +91,6 @@ void TestDialogFacade::fileDialogsUseTheirOwnQueue()
     QCOMPARE(DialogFacade::standard(nullptr, DialogFacade::Icon::Question, QString(), QString(),
                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel),
         QMessageBox::Ok);
-}
-
-void TestDialogFacade::setScriptedStartsClean()
-{
-    DialogFacade::pushAnswer(0);
-    DialogFacade::pushAnswer(0);
-    DialogFacade::pushFile(QStringLiteral("x"));
-    DialogFacade::warning(nullptr, QString(), QString());
-    QCOMPARE(DialogFacade::pendingAnswers(), 2);
-    DialogFacade::setScripted(true);
-    QVERIFY(DialogFacade::isScripted());
-    QVERIFY(DialogFacade::shown().isEmpty());
-    QCOMPARE(DialogFacade::pendingAnswers(), 0);
-    QCOMPARE(DialogFacade::lastShown().title, QString());
-    DialogFacade::warning(nullptr, QStringLiteral("a"), QString());
-    DialogFacade::clearShown();
-    QVERIFY(DialogFacade::shown().isEmpty());
-    DialogFacade::setScripted(false);
-    QVERIFY(!DialogFacade::isScripted());
 }
 
 // A queued answer that does not fit the box must stop the run rather than
@@ -219,14 +135,6 @@ void TestDialogFacade::waitCursorRestoresOnEveryPath()
             QVERIFY(QApplication::overrideCursor());
         }
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    }
-    QVERIFY(!QApplication::overrideCursor());
-
-    // Leaving the scope by an exception restores it too.
-    try {
-        WaitCursor cursor;
-        throw 1;
-    } catch (int) {
     }
     QVERIFY(!QApplication::overrideCursor());
 

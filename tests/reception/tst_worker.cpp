@@ -533,36 +533,8 @@ private slots:
         QCOMPARE(mrk.count("00002(2).jpg"), 1);
     }
 
-    void stalledServerTimesOut()
-    {
-        const std::string guid
-            = piazza({ { Ordini::STAMPA, "a.jpg", casuali(4 << 20, 41), false, 1, "" } });
-        auto lento = server(256 * 1024);
-        impostaSettings(*lento);
-        auto ordine = carica(guid);
-        ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings();
-        imp.ftpStallTimeout = 2000;
-        OrdineDownloadThread w(ordine.get(), imp);
-        bool congelato = false;
-        const Rapporto r = esegui(w, [&](const Rapporto &, int done) {
-            if (!congelato && done > 0) {
-                congelato = true;
-                lento->freeze();
-            }
-        });
-        lento->resume();
-        QVERIFY(congelato);
-        QCOMPARE(r.terminati, 0);
-        QCOMPARE(r.errori.size(), 1);
-        QCOMPARE(tuttiIFile(labPath("Stampe")), QStringList());
-        auto dopo = carica(guid);
-        QVERIFY(!dopo->righe[0]->file->scaricato);
-        QCOMPARE(int(dopo->stato), int(Ordini::IN_CODA));
-    }
-
     // A server that takes the connection and never greets: stop() must
-    // reach the worker while it is still connecting, and the stall limit
-    // must end the login like any other wait (the connect limit is 10 s).
+    // reach the worker while it is still connecting.
     void silentServerDuringLogin()
     {
         v2test::FtpServer::Options o;
@@ -591,18 +563,6 @@ private slots:
             QVERIFY(finitoPresto);
             QCOMPARE(r.terminati, 0);
             QVERIFY2(r.errori.isEmpty(), qPrintable(r.errori.join(" | ")));
-            QCOMPARE(int(carica(guid)->stato), int(Ordini::PENDENTE));
-        }
-        {
-            auto ordine = carica(guid);
-            ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings();
-            imp.ftpStallTimeout = 1000;
-            OrdineDownloadThread w(ordine.get(), imp);
-            bool finitoPresto = false;
-            const Rapporto r = esegui(w, {}, [&] { finitoPresto = w.wait(6000); });
-            QVERIFY(finitoPresto);
-            QCOMPARE(r.terminati, 0);
-            QCOMPARE(r.errori.size(), 1);
             QCOMPARE(int(carica(guid)->stato), int(Ordini::PENDENTE));
         }
         QCOMPARE(tuttiIFile(labPath("Stampe")), QStringList());

@@ -204,13 +204,6 @@ private slots:
         QVERIFY(DialogFacade::shown().isEmpty());
     }
 
-    void unattendedPrintOnAMissingPrinter()
-    {
-        const QString errore = ReportProcedure::stampaSenzaDialogo(
-            QLatin1String(ReportProcedure::TemplateOrdine), ordini(1)(), QStringLiteral("Laser3"));
-        QCOMPARE(errore, QStringLiteral("Stampante 'Laser3' non trovata"));
-    }
-
     void ordersReloadedFromTheService()
     {
         v2test::TempServiceDb db;
@@ -334,27 +327,6 @@ private slots:
             DialogFacade::lastShown().text.startsWith(QStringLiteral(
                 "Impossibile caricare le informazioni dell'ordine per generare il report:\r\n")),
             qPrintable(DialogFacade::lastShown().text));
-    }
-
-    void customerSource()
-    {
-        std::unique_ptr<Utente> a(cliente("00001"));
-        std::unique_ptr<Utente> b(cliente("00002"));
-        auto clienti = ReportProcedure::modelloElencoClienti(
-            { a.get(), nullptr, b.get() }, nullptr, QStringLiteral("Clienti"));
-        QCOMPARE(clienti->id(), QStringLiteral("utenti"));
-        QCOMPARE(clienti->size(), 2);
-        Anteprima v;
-        registra(&v);
-        QVERIFY(ReportProcedure::anteprima(
-            nullptr, QLatin1String(ReportProcedure::TemplateElencoClienti),
-            [&] {
-                return std::unique_ptr<NCReportDataSource>(ReportProcedure::modelloElencoClienti(
-                    { a.get(), b.get() }, nullptr, QString()));
-            },
-            ModoAnteprima::OutputPoiAnteprima, nullptr));
-        QCOMPARE(v.pagine, 1);
-        QVERIFY(v.testo.contains(QStringLiteral("00002")));
     }
 };
 

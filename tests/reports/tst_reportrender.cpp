@@ -153,57 +153,6 @@ private slots:
         QVERIFY(last.contains(QStringLiteral("Totale righe 16,00 €"))); // 4 + 1.5 + 42 * 0.25
     }
 
-    void orderList()
-    {
-        auto s = std::make_unique<ReportOrdineElencoCustomModel>();
-        s->setID(QStringLiteral("ordini"));
-        s->aggiungiOrdine(*ordineCompleto(501, "A"));
-        auto other = ordineCompleto(502, "B");
-        other->totale = 1000.25f;
-        other->utente->username = "studio.verdi";
-        other->utente->ragione_sociale = "Studio Verdi";
-        s->aggiungiOrdine(*other);
-        const QString pdf
-            = render(ReportProcedure::TemplateElencoOrdini, std::move(s), "elenco.pdf");
-        QVERIFY(!pdf.isEmpty());
-        QCOMPARE(pdftools::pages(pdf), 1);
-        const QString text = pdftools::simplified(pdftools::text(pdf));
-        for (const QString &e : { QStringLiteral("Elenco ordini"),
-                 QStringLiteral("501 07/03/2024 09:05 fotorossi Foto Rossi S.r.l. 12,50 €"),
-                 QStringLiteral("502 07/03/2024 09:05 studio.verdi Studio Verdi 1.000,25 €"),
-                 QStringLiteral("Ordini: 2"), QStringLiteral("Totale 1.012,75 €") })
-            QVERIFY2(text.contains(e), qPrintable(e + "\n---\n" + text));
-    }
-
-    void customerList()
-    {
-        auto s = std::make_unique<ReportElencoClientiCustomModel>();
-        s->setID(QStringLiteral("utenti"));
-        std::unique_ptr<Utente> a(cliente("00001"));
-        std::unique_ptr<Utente> b(cliente("00002"));
-        b->ragione_sociale.clear();
-        b->nome = "Anna";
-        b->cognome = "Neri";
-        b->stato_account = Account::DISABILITATO;
-        s->aggiungiUtente(*a);
-        s->aggiungiUtente(*b);
-        const QString pdf
-            = render(ReportProcedure::TemplateElencoClienti, std::move(s), "clienti.pdf");
-        QVERIFY(!pdf.isEmpty());
-        const QSizeF landscape = pdftools::pageSize(pdf);
-        QVERIFY(qAbs(landscape.width() - 841.9) < 1.5 && qAbs(landscape.height() - 595.3) < 1.5);
-        const QString text = pdftools::simplified(pdftools::text(pdf));
-        for (const QString &e :
-            { QStringLiteral("Elenco clienti"), QStringLiteral("00001 fotorossi Foto Rossi S.r.l."),
-                QStringLiteral("Abilitato"), QStringLiteral("00002 fotorossi Neri Anna"),
-                QStringLiteral("Disabilitato"), QStringLiteral("mario@fotorossi.it"),
-                QStringLiteral("00100 Roma RM"), QStringLiteral("Clienti: 2") })
-            QVERIFY2(text.contains(e), qPrintable(e + "\n---\n" + text));
-        QVERIFY(!text.contains(QStringLiteral("hash$segreto")));
-    }
-
-    // A "reports" folder under the current directory wins over the one
-    // beside the program.
     void templatesUnderTheCurrentDirectory()
     {
         const QString previous = QDir::currentPath();

@@ -3,11 +3,9 @@
 #include "ftpclient.h"
 #include "ftpserver.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -65,51 +63,6 @@ QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
-
-// A pyftpdlib server whose reply to RETR carries the file's size
-// ("150 ... (n bytes)."), possibly a wrong one or only for the first files.
-class SizeServer
-{
-public:
-    explicit SizeServer(const QStringList &options = {})
-    {
-        m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-        m_process.setArguments(
-            QStringList { qEnvironmentVariable("V2_SIZE_SERVER"), QStringLiteral("--root"),
-                m_root.path(), QStringLiteral("--log"), m_log.filePath("log") }
-            + options);
-        m_process.start();
-        QDeadlineTimer limit(15000);
-        while (m_port == 0 && !limit.hasExpired() && m_process.waitForReadyRead(500)) {
-            const QByteArray line = m_process.readLine().trimmed();
-            if (line.startsWith("PORT "))
-                m_port = static_cast<unsigned short>(line.mid(5).toUInt());
-        }
-    }
-    ~SizeServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    unsigned short port() const { return m_port; }
-    QString rootDir() const { return m_root.path(); }
-    QStringList commands() const
-    {
-        QFile f(m_log.filePath("log"));
-        QStringList out;
-        if (f.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : f.readAll().split('\n'))
-                if (line.startsWith("CMD "))
-                    out << QString::fromLatin1(line.mid(4));
-        return out;
-    }
-
-private:
-    QTemporaryDir m_root;
-    QTemporaryDir m_log;
-    QProcess m_process;
-    unsigned short m_port = 0;
-};
 
 } // namespace
 
@@ -727,6 +680,15 @@ void FtpClientTest::oneControlConnectionForManyTransfers()
 void FtpClientTest::sizeTakenFromTransferReply()
 {
     QTemporaryDir local;
+    const auto announcing = [](int count, int extra = 0) {
+        FtpServer::Options o;
+        o.announceCount = count;
+        o.announceExtra = extra;
+        auto server = std::make_unique<FtpServer>(o);
+        if (!server->start())
+            qWarning("%s", qPrintable(server->errorString()));
+        return server;
+    };
     const auto fetchAll = [&](unsigned short port, const QString &root, int count) {
         for (int i = 0; i < count; ++i)
             QVERIFY(writeFile(QStringLiteral("%1/%2.jpg").arg(root).arg(i),
@@ -746,10 +708,9 @@ void FtpClientTest::sizeTakenFromTransferReply()
     // Once the server has stated the size in its reply, SIZE is not sent
     // again on that connection.
     {
-        SizeServer server;
-        QVERIFY(server.port() != 0);
-        fetchAll(server.port(), server.rootDir(), 5);
-        const QStringList commands = server.commands();
+        const auto server = announcing(-1);
+        fetchAll(server->port(), server->rootDir(), 5);
+        const QStringList commands = server->commands();
         QCOMPARE(commands.count("RETR"), 5);
         QCOMPARE(commands.count("SIZE"), 1);
     }
@@ -757,10 +718,9 @@ void FtpClientTest::sizeTakenFromTransferReply()
     // A server that falls silent about the size: that file is fetched again
     // with SIZE, so that its length is still checked.
     {
-        SizeServer server({ "--announce-count", "1" });
-        QVERIFY(server.port() != 0);
-        fetchAll(server.port(), server.rootDir(), 3);
-        const QStringList commands = server.commands();
+        const auto server = announcing(1);
+        fetchAll(server->port(), server->rootDir(), 3);
+        const QStringList commands = server->commands();
         QCOMPARE(commands.count("RETR"), 4);
         QCOMPARE(commands.count("SIZE"), 3);
     }
@@ -768,12 +728,11 @@ void FtpClientTest::sizeTakenFromTransferReply()
     // A transfer that ends short of the announced size is an error and
     // leaves neither a final nor a partial file; the earlier file stays.
     {
-        SizeServer server({ "--announce-extra", "100" });
-        QVERIFY(server.port() != 0);
-        QVERIFY(writeFile(server.rootDir() + "/a.jpg", randomBytes(20000, 7)));
-        QVERIFY(writeFile(server.rootDir() + "/b.jpg", randomBytes(20000, 8)));
+        const auto server = announcing(-1, 100);
+        QVERIFY(writeFile(server->rootDir() + "/a.jpg", randomBytes(20000, 7)));
+        QVERIFY(writeFile(server->rootDir() + "/b.jpg", randomBytes(20000, 8)));
         QTemporaryDir dir;
-        FTPClient client("127.0.0.1", server.port(), "lab", "secret");
+        FTPClient client("127.0.0.1", server->port(), "lab", "secret");
         // The first file is measured with SIZE, which tells the truth.
         client.downloadFile("a.jpg", s(dir.filePath("a.jpg")), false);
         QCOMPARE(readFile(dir.filePath("a.jpg")), randomBytes(20000, 7));
@@ -783,7 +742,7 @@ void FtpClientTest::sizeTakenFromTransferReply()
         QCOMPARE(e->getCode(), std::string("FTP_SHORT"));
         QCOMPARE(readFile(dir.filePath("b.jpg")), QByteArray("previous"));
         QCOMPARE(entries(dir.path()), (QStringList { "a.jpg", "b.jpg" }));
-        QCOMPARE(server.commands().count("SIZE"), 1);
+        QCOMPARE(server->commands().count("SIZE"), 1);
     }
 }
 
