@@ -5,13 +5,11 @@
 #include "labprova.h"
 #include "ordinedownloadthread.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 
 using prova::Lab;
@@ -20,33 +18,11 @@ using prova::Riga;
 namespace
 {
 
-struct Esito {
-    QStringList errori;
-    int terminati = 0;
-};
-
-// Runs a worker on the order to its end; `avviato` runs right after the start.
-Esito esegui(Ordine &ordine, ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings(),
-    const std::function<void()> &avviato = {})
+prova::Rapporto esegui(
+    Ordine &ordine, ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings())
 {
-    Esito e;
     OrdineDownloadThread w(&ordine, std::move(imp));
-    QObject::connect(
-        &w, &OrdineDownloadThread::errorOccurred, &w, [&](const QString &m) { e.errori << m; });
-    QObject::connect(&w, &OrdineDownloadThread::orderTerminated, &w, [&] { ++e.terminati; });
-    w.start();
-    if (avviato)
-        avviato();
-    QDeadlineTimer limite(60000);
-    while (!w.isFinished() && !limite.hasExpired())
-        QTest::qWait(20);
-    QTest::qWait(50);
-    return e;
-}
-
-QString remoto(const Lab &lab, const File &f)
-{
-    return lab.ftpRoot() + "/lab/" + QString::fromStdString(f.id);
+    return prova::esegui(w);
 }
 
 } // namespace
@@ -98,7 +74,7 @@ void TestReliability::percorsiRemotiFuoriRadice()
     auto ordine = lab.carica(lab.piazza({ { Ordini::STAMPA, 500 } }));
     File &f = *ordine->righe[0]->file;
     QDir().mkpath(lab.ftpRoot() + "/lab/ordini/x");
-    QFile::rename(remoto(lab, f), lab.ftpRoot() + "/lab/ordini/x/" + QString::fromStdString(f.id));
+    QFile::rename(lab.remoto(f), lab.ftpRoot() + "/lab/ordini/x/" + QString::fromStdString(f.id));
     QDir().mkpath(lab.ftpRoot() + "/segreto");
     const QString segreto = lab.ftpRoot() + "/segreto/altro.jpg";
     QFile s(segreto);
@@ -108,7 +84,7 @@ void TestReliability::percorsiRemotiFuoriRadice()
     if (!id.isEmpty())
         f.id = id.toStdString();
 
-    const Esito e = esegui(*ordine);
+    const prova::Rapporto e = esegui(*ordine);
     if (ammesso) {
         QCOMPARE(e.errori, QStringList());
         QCOMPARE(lab.stato(ordine->guid), int(Ordini::RICEVUTO));
@@ -140,10 +116,10 @@ void TestReliability::fileRimastiSulServer()
         f.nome_file_locale = f.nome_file_sorgente;
         QVERIFY(f.modifica());
     }
-    QVERIFY(QFile::remove(remoto(lab, *ordine->righe[1]->file)));
+    QVERIFY(QFile::remove(lab.remoto(*ordine->righe[1]->file)));
     lab.ftp().clearLog();
 
-    const Esito e = esegui(*ordine);
+    const prova::Rapporto e = esegui(*ordine);
     QCOMPARE(e.errori, QStringList());
     QCOMPARE(e.terminati, 1);
     QCOMPARE(lab.fileSuFtp(), QStringList());
@@ -174,7 +150,7 @@ void TestReliability::dimensioniEDateA64Bit()
         QCOMPARE(lab.carica(grande.guid)->righe[0]->file->dimensione, tre);
     }
     ordine->righe[0]->file->dimensione = tre;
-    const Esito e = esegui(*ordine);
+    const prova::Rapporto e = esegui(*ordine);
     QCOMPARE(e.errori.size(), 1);
     QVERIFY2(e.errori[0].contains("3000000000"), qPrintable(e.errori[0]));
 }
@@ -211,7 +187,7 @@ void TestReliability::motiviInItaliano()
         imp.ftpPassword = "sbagliata";
     if (guasto == "bloccato")
         lab.ftp().freeze();
-    const Esito e = esegui(*ordine, imp);
+    const prova::Rapporto e = esegui(*ordine, imp);
     if (guasto == "bloccato")
         lab.ftp().resume();
     QCOMPARE(e.errori.size(), 1);

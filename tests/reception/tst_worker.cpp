@@ -3,83 +3,32 @@
 // print-order file.
 
 #include "appsettings.h"
-#include "catalogoprova.h"
 #include "conversioni.h"
-#include "ftpserver.h"
+#include "labprova.h"
 #include "ordinedownloadthread.h"
-#include "ordini.h"
-#include "servicedb.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QUuid>
 
-#include <functional>
 #include <memory>
-#include <utility>
 #include <vector>
+
+using prova::esegui;
+using prova::Lab;
+using prova::Rapporto;
+using prova::Riga;
+using prova::riga;
 
 namespace
 {
 
-std::string nuovoId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
-}
-
 QByteArray casuali(int n, quint32 seme)
 {
-    QRandomGenerator g(seme);
-    QByteArray b(n, Qt::Uninitialized);
-    for (int i = 0; i < n; ++i)
-        b[i] = char(g.generate() & 0xff);
-    return b;
+    return Lab::contenuto(std::to_string(seme), n);
 }
-
-QByteArray leggi(const QString &percorso)
-{
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Every file below a folder, relative to it, hidden ones included.
-QStringList tuttiIFile(const QString &cartella)
-{
-    QStringList r;
-    QDirIterator it(
-        cartella, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        r << QDir(cartella).relativeFilePath(it.next());
-    r.sort();
-    return r;
-}
-
-// What a worker reported, collected on the test thread.
-struct Rapporto {
-    QStringList errori;
-    int terminati = 0;
-    QList<QPair<int, int>> fileTerminati;
-    QList<QPair<int, int>> globale;
-    QList<QPair<int, int>> file;
-    QStringList correnti;
-};
-
-// One line to place: type, source name, content, FTP sub-folder.
-struct RigaProva {
-    Ordini::TipoRiga tipo = Ordini::STAMPA;
-    QString sorgente;
-    QByteArray contenuto;
-    bool noritsu = false;
-    int quantita = 1;
-    std::string cartellaFtp;
-    int dimensioneRegistrata = -1; // -1: the content's size
-};
 
 } // namespace
 
@@ -88,181 +37,38 @@ class TestWorker : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<v2test::TempServiceDb> db;
-    std::unique_ptr<QTemporaryDir> lab;
-    QString ftpRoot; // folder served as "/" by every server of a test
-    Reparto repDir, repNor;
-    Stampa stampaDir, stampaNor;
-    std::unique_ptr<Utente> cliente;
+    std::unique_ptr<Lab> lab;
 
-    QString labPath(const QString &rel) const { return lab->path() + "/" + rel; }
+    QString labPath(const QString &rel) const { return lab->percorso(rel); }
+    static QStringList tuttiIFile(const QString &cartella) { return Lab::elenca(cartella); }
+    static QByteArray leggi(const QString &percorso) { return Lab::leggi(percorso); }
+    std::unique_ptr<Ordine> carica(const std::string &guid) { return lab->carica(guid); }
+    QString remoto(const File &f) const { return lab->remoto(f); }
 
-    void impostaSettings(const v2test::FtpServer &ftp)
+    // A new FTP server on the lab's root, with the settings pointing at it.
+    v2test::FtpServer *server(qint64 limite = 0)
     {
-        AppSettings &s = appSettings();
-        s.resetToDefaults();
-        s.ftpHost = QString::fromStdString(ftp.host());
-        s.ftpPort = ftp.port();
-        s.ftpUsername = QString::fromStdString(ftp.user());
-        s.ftpPassword = QString::fromStdString(ftp.password());
-        s.ftpRoot = "/lab";
-        s.ordineRigaFileDownloadPath = labPath("Inviati");
-        s.stampaFotograficaPathExpression = "<formato>/<carta>";
-    }
-
-    std::unique_ptr<v2test::FtpServer> server(qint64 limite = 0)
-    {
-        v2test::FtpServer::Options o;
-        o.rootDir = ftpRoot;
-        o.downloadLimit = limite;
-        auto s = std::make_unique<v2test::FtpServer>(o);
-        if (!s->start())
-            qWarning("%s", qPrintable(s->errorString()));
-        return s;
-    }
-
-    // Stores an order in state 2 and its files on the FTP root; returns its id.
-    std::string piazza(
-        const std::vector<RigaProva> &righe, Ordini::StatoOrdine stato = Ordini::PENDENTE)
-    {
-        Ordine o(new Utente(*cliente));
-        o.guid = nuovoId();
-        o.stato = stato;
-        o.data = int32_t(QDateTime(QDate(2013, 5, 4), QTime(10, 0)).toSecsSinceEpoch());
-        o.ultima_modifica = o.data;
-        for (const RigaProva &p : righe) {
-            OrdineRiga *r = nullptr;
-            if (p.tipo == Ordini::STAMPA) {
-                auto *s = new OrdineRigaStampa(&o);
-                s->stampa = p.noritsu ? stampaNor : stampaDir;
-                s->reparto = s->stampa.reparto;
-                s->codice_articolo = s->stampa.codice_stampa;
-                r = s;
-            } else if (p.tipo == Ordini::FILE) {
-                r = new OrdineRigaFile();
-                r->codice_articolo = "INVIOFILE";
-            } else {
-                r = new OrdineRiga();
-                r->tipo = Ordini::ALTRO;
-                r->codice_articolo = "BUSTA";
-            }
-            r->guid = nuovoId();
-            r->guid_ordine = o.guid;
-            r->quantita = p.quantita;
-            r->descrizione = "riga";
-            if (p.tipo != Ordini::ALTRO) {
-                auto *f = new File;
-                f->id = nuovoId();
-                f->dimensione
-                    = p.dimensioneRegistrata >= 0 ? p.dimensioneRegistrata : p.contenuto.size();
-                f->cartella = p.cartellaFtp;
-                f->nome_file_sorgente = p.sorgente.toStdString();
-                r->nome_file = f->nome_file_sorgente;
-                r->file = f;
-                const QString remoto = ftpRoot + "/lab/"
-                    + QString::fromStdString(p.cartellaFtp).remove(0, 1)
-                    + QString::fromStdString(f->id);
-                QDir().mkpath(QFileInfo(remoto).path());
-                QFile out(remoto);
-                if (!out.open(QIODevice::WriteOnly))
-                    qFatal("cannot write %s", qPrintable(remoto));
-                out.write(p.contenuto);
-            }
-            o.righe.push_back(r);
-        }
-        o.inserisci();
-        return o.guid;
-    }
-
-    std::unique_ptr<Ordine> carica(const std::string &guid)
-    {
-        auto o = std::make_unique<Ordine>();
-        if (!o->init(guid))
-            return nullptr;
-        return o;
-    }
-
-    QString remoto(const File &f) const
-    {
-        return ftpRoot + "/lab/" + QString::fromStdString(f.cartella).remove(0, 1)
-            + QString::fromStdString(f.id);
-    }
-
-    // Runs the worker to its end; `durante` is called on the test thread
-    // with every file progress, and may stop the worker or kill the server;
-    // `avviato` right after the start.
-    Rapporto esegui(OrdineDownloadThread &w,
-        const std::function<void(const Rapporto &, int done)> &durante = {},
-        const std::function<void()> &avviato = {})
-    {
-        Rapporto r;
-        QObject ctx;
-        connect(&w, &OrdineDownloadThread::errorOccurred, &ctx,
-            [&](const QString &m) { r.errori << m; });
-        connect(&w, &OrdineDownloadThread::orderTerminated, &ctx, [&] { ++r.terminati; });
-        connect(&w, &OrdineDownloadThread::fileTerminated, &ctx,
-            [&](int c, int t) { r.fileTerminati << qMakePair(c, t); });
-        connect(&w, &OrdineDownloadThread::globalFileProgress, &ctx,
-            [&](int d, int t) { r.globale << qMakePair(d, t); });
-        connect(&w, &OrdineDownloadThread::currentProcessingFileChanged, &ctx,
-            [&](const QString &f) { r.correnti << f; });
-        connect(&w, &OrdineDownloadThread::fileProgress, &ctx, [&](int d, int t) {
-            r.file << qMakePair(d, t);
-            if (durante)
-                durante(r, d);
-        });
-        w.start();
-        if (avviato)
-            avviato();
-        QDeadlineTimer limite(120000);
-        while (!w.isFinished() && !limite.hasExpired())
-            QTest::qWait(20);
-        // Let the last queued signals arrive.
-        QTest::qWait(100);
-        QCoreApplication::processEvents();
-        return r;
+        lab->avviaFtp(limite);
+        lab->impostaSettings();
+        return &lab->ftp();
     }
 
 private slots:
-    void init()
-    {
-        db = std::make_unique<v2test::TempServiceDb>();
-        db->applyToLibraries();
-        lab = std::make_unique<QTemporaryDir>();
-        QVERIFY(lab->isValid());
-        ftpRoot = labPath("ftp");
-        QVERIFY(QDir().mkpath(ftpRoot + "/lab"));
-
-        const v2test::CatalogoProva c
-            = v2test::creaCatalogoProva(labPath("Stampe"), labPath("QSS"));
-        repDir = c.repartoDir;
-        repNor = c.repartoNoritsu;
-        stampaDir = c.stampaDir;
-        stampaNor = c.stampaNoritsu;
-        cliente = std::make_unique<Utente>(c.cliente);
-        QVERIFY(cliente->id > 0 && stampaNor.id > 0 && repNor.id > 0);
-    }
-
-    void cleanup()
-    {
-        cliente.reset();
-        lab.reset();
-        db.reset();
-    }
+    void init() { lab = std::make_unique<Lab>(); }
+    void cleanup() { lab.reset(); }
 
     void wholeOrder()
     {
         auto ftp = server();
         QVERIFY(ftp->isRunning());
-        impostaSettings(*ftp);
         appSettings().pathAntepost = "<intestatario>";
 
         const QByteArray fileRiga = casuali(70000, 1);
         const QByteArray stampa = casuali(150000, 2);
-        const std::string guid = piazza({
-            { Ordini::ALTRO, "", {}, false, 1, "" },
-            { Ordini::FILE, "a.b.jpg", fileRiga, false, 1, "/ordini/x/" },
-            { Ordini::STAMPA, "IMG_1.jpg", stampa, false, 2, "/ordini/x/" },
+        const std::string guid = lab->piazza({
+            riga(Ordini::ALTRO, "", {}),
+            riga(Ordini::FILE, "a.b.jpg", fileRiga, false, 1, "/ordini/x/"),
+            riga(Ordini::STAMPA, "IMG_1.jpg", stampa, false, 2, "/ordini/x/"),
         });
         // A file of the same name waits in the folder already.
         const QString cartellaFile = labPath("Inviati/Rossi Mario/");
@@ -325,11 +131,10 @@ private slots:
     {
         auto ftp = server();
         QVERIFY(ftp->isRunning());
-        impostaSettings(*ftp);
         appSettings().ftpRoot = "lab/";
         const QByteArray stampa = casuali(20000, 3);
         const std::string guid
-            = piazza({ { Ordini::STAMPA, "IMG_9.jpg", stampa, false, 1, "/ordini/y/" } });
+            = lab->piazza({ riga(Ordini::STAMPA, "IMG_9.jpg", stampa, false, 1, "/ordini/y/") });
         auto ordine = carica(guid);
         QVERIFY(ordine);
 
@@ -347,9 +152,8 @@ private slots:
     void alreadyReceivedIsSkipped()
     {
         auto ftp = server();
-        impostaSettings(*ftp);
-        const std::string guid = piazza(
-            { { Ordini::STAMPA, "x.jpg", casuali(1000, 3), false, 1, "" } }, Ordini::RICEVUTO);
+        const std::string guid
+            = lab->piazza({ riga(Ordini::STAMPA, "x.jpg", casuali(1000, 3)) }, Ordini::RICEVUTO);
         auto ordine = carica(guid);
         OrdineDownloadThread w(ordine.get());
         const Rapporto r = esegui(w);
@@ -362,18 +166,17 @@ private slots:
 
     void hostileNamesStayInside()
     {
-        auto ftp = server();
-        impostaSettings(*ftp);
+        server();
         appSettings().stampaFotograficaFileNameExpression = "<nomefile>";
         appSettings().stampaFotograficaPathExpression.clear();
         const QStringList nomi = { "../../x.jpg", "..\\..\\x.jpg", "C:\\x.jpg", "a/b.jpg", "..",
             "a:b*c?d\"e<f>g|h.jpg", "ctl\x01\x1f.jpg", "/etc/passwd" };
-        std::vector<RigaProva> righe;
+        std::vector<Riga> righe;
         for (int i = 0; i < nomi.size(); ++i) {
-            righe.push_back({ Ordini::FILE, nomi[i], casuali(3000 + i, 10 + i), false, 1, "" });
-            righe.push_back({ Ordini::STAMPA, nomi[i], casuali(4000 + i, 50 + i), false, 1, "" });
+            righe.push_back(riga(Ordini::FILE, nomi[i], casuali(3000 + i, 10 + i)));
+            righe.push_back(riga(Ordini::STAMPA, nomi[i], casuali(4000 + i, 50 + i)));
         }
-        const std::string guid = piazza(righe);
+        const std::string guid = lab->piazza(righe);
         auto ordine = carica(guid);
         OrdineDownloadThread w(ordine.get());
         const Rapporto r = esegui(w);
@@ -382,7 +185,7 @@ private slots:
 
         // Everything landed directly in the two order folders.
         const QString nome = QString("%1_2013").arg(ordine->numero, 6, 10, QLatin1Char('0'));
-        const QStringList inLab = tuttiIFile(lab->path());
+        const QStringList inLab = tuttiIFile(labPath(""));
         QStringList fuori;
         int dentro = 0;
         for (const QString &f : inLab) {
@@ -406,17 +209,16 @@ private slots:
     {
         const QByteArray piccolo1 = casuali(20000, 21), grande = casuali(4 << 20, 22),
                          piccolo2 = casuali(20000, 23), documento = casuali(20000, 24);
-        const std::string guid = piazza({
-            { Ordini::STAMPA, "a.jpg", piccolo1, false, 1, "" },
-            { Ordini::STAMPA, "b.jpg", grande, true, 1, "" },
-            { Ordini::STAMPA, "c.jpg", piccolo2, true, 3, "" },
-            { Ordini::FILE, "doc.pdf", documento, false, 1, "" },
+        const std::string guid = lab->piazza({
+            riga(Ordini::STAMPA, "a.jpg", piccolo1),
+            riga(Ordini::STAMPA, "b.jpg", grande, true, 1, ""),
+            riga(Ordini::STAMPA, "c.jpg", piccolo2, true, 3, ""),
+            riga(Ordini::FILE, "doc.pdf", documento),
         });
         QString nomeGrande;
         {
             // A slow server: the big image takes many seconds.
-            auto lento = server(256 * 1024);
-            impostaSettings(*lento);
+            server(256 * 1024);
             auto ordine = carica(guid);
             OrdineDownloadThread w(ordine.get());
             bool fermato = false, finitoPresto = false;
@@ -445,7 +247,6 @@ private slots:
         }
 
         auto ftp = server();
-        impostaSettings(*ftp);
         auto ordine = carica(guid);
         const QString nome = QString("%1_2013").arg(ordine->numero, 6, 10, QLatin1Char('0'));
         // No final file for the interrupted image.
@@ -483,21 +284,20 @@ private slots:
 
         auto fine = carica(guid);
         QCOMPARE(int(fine->stato), int(Ordini::RICEVUTO));
-        QCOMPARE(tuttiIFile(ftpRoot), QStringList());
+        QCOMPARE(tuttiIFile(lab->ftpRoot()), QStringList());
     }
 
     void serverKilledMidTransfer()
     {
         const QByteArray primo = casuali(30000, 31), secondo = casuali(4 << 20, 32);
-        const std::string guid = piazza({
-            { Ordini::STAMPA, "a.jpg", primo, true, 1, "" },
-            { Ordini::STAMPA, "b.jpg", secondo, true, 2, "" },
+        const std::string guid = lab->piazza({
+            riga(Ordini::STAMPA, "a.jpg", primo, true, 1, ""),
+            riga(Ordini::STAMPA, "b.jpg", secondo, true, 2, ""),
         });
         auto ordine = carica(guid);
         const QString nor = QString("%1_2013-Minilab").arg(ordine->numero, 6, 10, QLatin1Char('0'));
         {
             auto lento = server(256 * 1024);
-            impostaSettings(*lento);
             OrdineDownloadThread w(ordine.get());
             bool ucciso = false;
             const Rapporto r = esegui(w, [&](const Rapporto &rr, int done) {
@@ -521,8 +321,7 @@ private slots:
         QCOMPARE(leggi(labPath("QSS/") + nor + "/MISC/autprint.mrk").count("[JOB]"), 1);
 
         // The retry completes the order with one job per line.
-        auto ftp = server();
-        impostaSettings(*ftp);
+        server();
         OrdineDownloadThread w(dopo.get());
         const Rapporto r = esegui(w);
         QVERIFY2(r.errori.isEmpty(), qPrintable(r.errori.join(" | ")));
@@ -538,13 +337,11 @@ private slots:
     void silentServerDuringLogin()
     {
         v2test::FtpServer::Options o;
-        o.rootDir = ftpRoot;
         o.silent = true;
-        v2test::FtpServer muto(o);
-        QVERIFY2(muto.start(), qPrintable(muto.errorString()));
-        impostaSettings(muto);
-        const std::string guid
-            = piazza({ { Ordini::STAMPA, "a.jpg", casuali(1000, 71), false, 1, "" } });
+        QVERIFY(lab->avviaFtp(o));
+        lab->impostaSettings();
+        v2test::FtpServer &muto = lab->ftp();
+        const std::string guid = lab->piazza({ riga(Ordini::STAMPA, "a.jpg", casuali(1000, 71)) });
         {
             auto ordine = carica(guid);
             OrdineDownloadThread w(ordine.get());
@@ -570,12 +367,11 @@ private slots:
 
     void sizeMismatchIsAnError()
     {
-        auto ftp = server();
-        impostaSettings(*ftp);
+        server();
         const QByteArray dati = casuali(5000, 51);
-        RigaProva p { Ordini::FILE, "a.jpg", dati, false, 1, "" };
+        Riga p = riga(Ordini::FILE, "a.jpg", dati);
         p.dimensioneRegistrata = dati.size() + 1;
-        const std::string guid = piazza({ p });
+        const std::string guid = lab->piazza({ p });
         auto ordine = carica(guid);
         OrdineDownloadThread w(ordine.get());
         const Rapporto r = esegui(w);
@@ -591,10 +387,9 @@ private slots:
 
     void printOrderFileFailureStopsTheOrder()
     {
-        auto ftp = server();
-        impostaSettings(*ftp);
+        server();
         const QByteArray dati = casuali(8000, 61);
-        const std::string guid = piazza({ { Ordini::STAMPA, "a.jpg", dati, true, 2, "" } });
+        const std::string guid = lab->piazza({ riga(Ordini::STAMPA, "a.jpg", dati, true, 2, "") });
         auto ordine = carica(guid);
         const QString cartella = labPath("QSS/")
             + QString("%1_2013-Minilab").arg(ordine->numero, 6, 10, QLatin1Char('0'));

@@ -1,5 +1,4 @@
-// The compiled images and Qt's Italian translations as the program finds them
-// at run time.
+// The compiled images as the program finds them at run time.
 
 #include "v2resources.h"
 
@@ -12,7 +11,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextStream>
-#include <QTranslator>
 #include <QtTest>
 
 namespace
@@ -64,7 +62,6 @@ private slots:
     void compiledImageLoadsAtItsSize();
     void everyImageTheCodeNamesIsCompiled();
     void differentNamesShowDifferentImages();
-    void italianTranslationsBesideTheProgram();
 };
 
 void TestResources::compiledImageLoadsAtItsSize_data()
@@ -115,20 +112,6 @@ void TestResources::differentNamesShowDifferentImages()
             !seen.contains(key), qPrintable(path + QStringLiteral(" looks like ") + seen[key]));
         seen.insert(key, path);
     }
-}
-
-void TestResources::italianTranslationsBesideTheProgram()
-{
-    // The program asks for "qt_" + the locale name; "it_IT" falls back to
-    // qt_it.qm, which only loads when the module catalogues it names are
-    // beside it.
-    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
-    QTranslator translator;
-    QVERIFY2(translator.load(QStringLiteral("qt_it_IT"), dir), qPrintable(dir));
-    QVERIFY(QCoreApplication::installTranslator(&translator));
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&S\u00ec"));
-    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_MAIN(TestResources)

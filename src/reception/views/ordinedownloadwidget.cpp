@@ -10,7 +10,6 @@ OrdineDownloadWidget::OrdineDownloadWidget(Ordine *ordine, QWidget *parent)
     : QWidget(parent)
     , m_form(new QWidget(this))
     , ui(std::make_unique<Ui::OrdineDownloadWidget>())
-    , m_ordine(ordine)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

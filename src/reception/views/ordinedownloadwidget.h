@@ -24,7 +24,6 @@ public:
     explicit OrdineDownloadWidget(Ordine *ordine, QWidget *parent = nullptr);
     ~OrdineDownloadWidget() override;
 
-    Ordine *ordine() const { return m_ordine; }
     QString idOrdine() const { return m_id; }
     int numeroOrdine() const { return m_numero; }
 
@@ -48,7 +47,6 @@ private:
     // connected by name.
     QWidget *m_form;
     std::unique_ptr<Ui::OrdineDownloadWidget> ui;
-    Ordine *m_ordine;
     QString m_id;
     int m_numero = 0;
 };

@@ -2,7 +2,8 @@
 
 // A small lab for the reception tests: a fresh service database with one
 // customer, a directory department and a Noritsu department, a folder tree
-// for the downloads and a real FTP server whose root holds the images.
+// for the downloads and a real FTP server whose root holds the images; and
+// the download worker run to its end.
 
 #include "ftpserver.h"
 #include "ordini.h"
@@ -14,9 +15,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class OrdineDownloadThread;
 
 namespace prova
 {
@@ -27,7 +31,32 @@ struct Riga {
     bool noritsu = false; // print lines: Noritsu department
     bool caricato = true; // image present on the FTP server
     int quantita = 1;
+    QString sorgente {}; // the customer's file name; empty: IMG_0001.jpg, ...
+    QByteArray dati {}; // the image; empty: `byte` bytes of contenuto()
+    std::string cartellaFtp {}; // folder below the FTP root ("/ordini/x/")
+    int dimensioneRegistrata = -1; // size stored on the service; -1: the image's
 };
+
+// A line with the given image.
+Riga riga(Ordini::TipoRiga tipo, const QString &sorgente, const QByteArray &dati,
+    bool noritsu = false, int quantita = 1, const std::string &cartellaFtp = std::string());
+
+// What a worker reported, collected on the test thread.
+struct Rapporto {
+    QStringList errori;
+    int terminati = 0;
+    QList<QPair<int, int>> fileTerminati;
+    QList<QPair<int, int>> globale;
+    QList<QPair<int, int>> file;
+    QStringList correnti;
+};
+
+// Runs the worker to its end; `durante` is called on the test thread with
+// every file progress (it may stop the worker or kill the server), `avviato`
+// right after the start.
+Rapporto esegui(OrdineDownloadThread &w,
+    const std::function<void(const Rapporto &, int done)> &durante = {},
+    const std::function<void()> &avviato = {});
 
 class Lab
 {
@@ -36,7 +65,9 @@ public:
     Lab();
     ~Lab();
 
+    // A new server on the lab's FTP root (the previous one goes).
     bool avviaFtp(qint64 downloadLimit = 0);
+    bool avviaFtp(v2test::FtpServer::Options options);
     v2test::FtpServer &ftp() { return *m_ftp; }
 
     // Points appSettings() at this lab (FTP server, folders, expressions).
@@ -53,12 +84,17 @@ public:
     // Uploads the image of a line again (same name, same bytes).
     void carica(const File &f, const QByteArray &contenuto) const;
     static QByteArray contenuto(const std::string &idFile, int byte);
+    // Where the image of a line lies on the FTP server's disk.
+    QString remoto(const File &f) const;
 
     QString percorso(const QString &rel) const { return m_dir.path() + "/" + rel; }
     QString ftpRoot() const { return percorso("ftp"); }
     // Files left below the FTP root / the lab's department folders.
     QStringList fileSuFtp() const;
     QStringList fileIn(const QString &rel) const;
+    // Every file below a folder, relative to it, hidden ones included.
+    static QStringList elenca(const QString &cartella);
+    static QByteArray leggi(const QString &percorso);
 
     v2test::TempServiceDb &db() { return *m_db; }
     const Reparto &repartoDir() const { return m_repDir; }

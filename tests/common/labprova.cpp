@@ -3,11 +3,14 @@
 #include "catalogoprova.h"
 
 #include "appsettings.h"
+#include "ordinedownloadthread.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <QUuid>
 #include <QtGlobal>
 
@@ -20,8 +23,55 @@ std::string nuovoId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
 }
+} // namespace
 
-QStringList elenca(const QString &cartella)
+Riga riga(Ordini::TipoRiga tipo, const QString &sorgente, const QByteArray &dati, bool noritsu,
+    int quantita, const std::string &cartellaFtp)
+{
+    Riga r;
+    r.tipo = tipo;
+    r.byte = dati.size();
+    r.noritsu = noritsu;
+    r.quantita = quantita;
+    r.sorgente = sorgente;
+    r.dati = dati;
+    r.cartellaFtp = cartellaFtp;
+    return r;
+}
+
+Rapporto esegui(OrdineDownloadThread &w,
+    const std::function<void(const Rapporto &, int done)> &durante,
+    const std::function<void()> &avviato)
+{
+    Rapporto r;
+    QObject ctx;
+    QObject::connect(
+        &w, &OrdineDownloadThread::errorOccurred, &ctx, [&](const QString &m) { r.errori << m; });
+    QObject::connect(&w, &OrdineDownloadThread::orderTerminated, &ctx, [&] { ++r.terminati; });
+    QObject::connect(&w, &OrdineDownloadThread::fileTerminated, &ctx,
+        [&](int c, int t) { r.fileTerminati << qMakePair(c, t); });
+    QObject::connect(&w, &OrdineDownloadThread::globalFileProgress, &ctx,
+        [&](int d, int t) { r.globale << qMakePair(d, t); });
+    QObject::connect(&w, &OrdineDownloadThread::currentProcessingFileChanged, &ctx,
+        [&](const QString &f) { r.correnti << f; });
+    QObject::connect(&w, &OrdineDownloadThread::fileProgress, &ctx, [&](int d, int t) {
+        r.file << qMakePair(d, t);
+        if (durante)
+            durante(r, d);
+    });
+    w.start();
+    if (avviato)
+        avviato();
+    QDeadlineTimer limite(120000);
+    while (!w.isFinished() && !limite.hasExpired())
+        QTest::qWait(20);
+    // Let the last queued signals arrive.
+    QTest::qWait(100);
+    QCoreApplication::processEvents();
+    return r;
+}
+
+QStringList Lab::elenca(const QString &cartella)
 {
     QStringList r;
     QDirIterator it(
@@ -31,7 +81,12 @@ QStringList elenca(const QString &cartella)
     r.sort();
     return r;
 }
-} // namespace
+
+QByteArray Lab::leggi(const QString &percorso)
+{
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 Lab::Lab()
     : m_db(std::make_unique<v2test::TempServiceDb>())
@@ -59,8 +114,14 @@ Lab::~Lab()
 bool Lab::avviaFtp(qint64 downloadLimit)
 {
     v2test::FtpServer::Options o;
-    o.rootDir = ftpRoot();
     o.downloadLimit = downloadLimit;
+    return avviaFtp(o);
+}
+
+bool Lab::avviaFtp(v2test::FtpServer::Options o)
+{
+    o.rootDir = ftpRoot();
+    m_ftp.reset();
     m_ftp = std::make_unique<v2test::FtpServer>(o);
     if (!m_ftp->start()) {
         qWarning("%s", qPrintable(m_ftp->errorString()));
@@ -98,12 +159,19 @@ QByteArray Lab::contenuto(const std::string &idFile, int byte)
     return b;
 }
 
+QString Lab::remoto(const File &f) const
+{
+    return ftpRoot() + "/lab/" + QString::fromStdString(f.cartella).remove(0, 1)
+        + QString::fromStdString(f.id);
+}
+
 void Lab::carica(const File &f, const QByteArray &dati) const
 {
-    const QString remoto = ftpRoot() + "/lab/" + QString::fromStdString(f.id);
-    QFile out(remoto);
+    const QString percorso = remoto(f);
+    QDir().mkpath(QFileInfo(percorso).path());
+    QFile out(percorso);
     if (!out.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(remoto));
+        qFatal("cannot write %s", qPrintable(percorso));
     out.write(dati);
 }
 
@@ -139,12 +207,17 @@ std::string Lab::piazza(
         if (p.tipo != Ordini::ALTRO) {
             auto *f = new File;
             f->id = nuovoId();
-            f->dimensione = p.byte;
-            f->nome_file_sorgente = QString("IMG_%1.jpg").arg(++n, 4, 10, QChar('0')).toStdString();
+            const QByteArray dati = p.dati.isEmpty() ? contenuto(f->id, p.byte) : p.dati;
+            f->dimensione = p.dimensioneRegistrata >= 0 ? p.dimensioneRegistrata : dati.size();
+            f->cartella = p.cartellaFtp;
+            ++n;
+            f->nome_file_sorgente = p.sorgente.isEmpty()
+                ? QString("IMG_%1.jpg").arg(n, 4, 10, QChar('0')).toStdString()
+                : p.sorgente.toStdString();
             r->nome_file = f->nome_file_sorgente;
             r->file = f;
             if (p.caricato)
-                carica(*f, contenuto(f->id, p.byte));
+                carica(*f, dati);
         }
         o.righe.push_back(r);
     }
