@@ -74,8 +74,13 @@ MainWindow::MainWindow(QWidget *parent)
         restoreGeometry(settings.value(QLatin1String(geometryKey)).toByteArray());
     restoreState(settings.value(QLatin1String(stateKey)).toByteArray());
 
-    QTimer::singleShot(Vendra2Startup::deferredStartupDelayMs, Qt::PreciseTimer, this,
-        &MainWindow::deferredStartup);
+    // Armed once the event loop runs, so after whatever the start-up arms
+    // once this window exists (the show at +500 ms): on a busy machine the
+    // deferred step, and its login, must never come before the window.
+    QTimer::singleShot(0, this, [this] {
+        QTimer::singleShot(Vendra2Startup::deferredStartupDelayMs, Qt::PreciseTimer, this,
+            &MainWindow::deferredStartup);
+    });
 
     connect(ui->OrdineDownloadList, &OrdineDownloadListWidget::orderMoved, this,
         &MainWindow::on_ordine_download_moved);
