@@ -219,19 +219,10 @@ private slots:
         auto *tray = window.findChild<QSystemTrayIcon *>();
         QVERIFY(tray);
         QVERIFY(!tray->isVisible());
-        QCOMPARE(tray->toolTip(), QStringLiteral("Vendra2 Admin"));
-
-        QStringList menu;
-        for (QAction *a : tray->contextMenu()->actions())
-            menu << (a->isSeparator() ? QStringLiteral("|") : a->text());
-        QCOMPARE(menu, QStringList({ "Vendra2 Admin", "|", "Informazioni", "Esci" }));
-        QVERIFY(!tray->contextMenu()->actions().first()->isEnabled());
 
         action(window, "actionMinimizeToTrayToolbar")->trigger();
         QVERIFY(window.isHidden());
         QVERIFY(tray->isVisible());
-        QCOMPARE(tray->toolTip(),
-            QStringLiteral("Vendra2 Admin\r\nClicca per ripristinare la finestra."));
 
         emit tray->activated(QSystemTrayIcon::Context); // only the menu opens
         emit tray->activated(QSystemTrayIcon::MiddleClick);
@@ -256,12 +247,9 @@ private slots:
         action(window, "actionMinimizeToTrayToolbar")->trigger();
         QVERIFY(window.isHidden());
 
-        QStringList labels;
-        QString title;
+        QString info;
         apptest::ModalWatcher watcher([&](QDialog *dialog) {
-            title = dialog->windowTitle();
-            for (const char *name : { "labelTitle", "labelVersion", "labelInfo" })
-                labels << dialog->findChild<QLabel *>(QLatin1String(name))->text();
+            info = dialog->findChild<QLabel *>(QStringLiteral("labelInfo"))->text();
             dialog->reject();
         });
         QAction *about = window.findChild<QSystemTrayIcon *>()->contextMenu()->actions().at(2);
@@ -271,10 +259,7 @@ private slots:
         });
         // A real event loop: only inside it does closing the last window end the program.
         QCOMPARE(qApp->exec(), 77);
-        QCOMPARE(title, QStringLiteral("Informazioni su..."));
-        QCOMPARE(labels,
-            QStringList({ QStringLiteral("Vendra2 Admin"), QStringLiteral("V 2.3.4"),
-                QStringLiteral("Server: ") + QString::fromUtf8(serviceEndpoint()) }));
+        QCOMPARE(info, QStringLiteral("Server: ") + QString::fromUtf8(serviceEndpoint()));
         QVERIFY(window.isHidden());
     }
 
