@@ -108,11 +108,17 @@ QList<Ordine *> OrdineDownload::queue() const
 QString OrdineDownload::filtroCoda() const
 {
     QString filtro = QStringLiteral("stato IN (%1, %2)").arg(Ordini::PENDENTE).arg(Ordini::IN_CODA);
-    if (!m_queue.empty()) {
+    QStringList esclusi;
+    for (const auto &o : m_queue)
+        esclusi << idDi(*o);
+    for (auto it = m_altrove.cbegin(); it != m_altrove.cend(); ++it) {
+        if (!it.value().hasExpired())
+            esclusi << it.key();
+    }
+    if (!esclusi.isEmpty()) {
         filtro += QStringLiteral(" AND id NOT IN ( ");
-        for (const auto &o : m_queue) {
+        for (QString id : qAsConst(esclusi)) {
             // Quotes doubled so that an id can never end the literal early.
-            QString id = idDi(*o);
             id.replace(QLatin1Char('\''), QLatin1String("''"));
             filtro += QStringLiteral("'%1',").arg(id);
         }
@@ -212,6 +218,10 @@ void OrdineDownload::startDownload(bool emitStart)
     connect(w, &OrdineDownloadThread::orderTerminated, this, [this, gen]() {
         if (gen == m_generazione)
             onOrderTerminated();
+    });
+    connect(w, &OrdineDownloadThread::orderSkipped, this, [this, gen](const QString &m) {
+        if (gen == m_generazione)
+            onOrderSkipped(m);
     });
     connect(w, &OrdineDownloadThread::fileProgress, this, [this, gen](int d, int t) {
         if (gen == m_generazione)
@@ -390,6 +400,33 @@ void OrdineDownload::onOrderTerminated()
     if (gen != m_generazione)
         return; // a receiver already stopped or restarted the download
     fatto.reset();
+    rilasciaWorker();
+    startDownload(false);
+}
+
+void OrdineDownload::onOrderSkipped(const QString &motivo)
+{
+    if (m_queue.empty()) {
+        rilasciaWorker();
+        startDownload(false);
+        return;
+    }
+    std::shared_ptr<Ordine> saltato = std::move(m_queue.front());
+    m_queue.erase(m_queue.begin());
+    const QString id = idDi(*saltato);
+    for (auto it = m_altrove.begin(); it != m_altrove.end();)
+        it = it.value().hasExpired() ? m_altrove.erase(it) : std::next(it);
+    // The worker has ended: the state it read back is safe to look at.
+    if (saltato->stato == Ordini::IN_CODA)
+        m_altrove.insert(id, QDeadlineTimer(AttesaOrdiniAltrove));
+    const quint64 gen = m_generazione;
+    emit queueChanged(queueSize());
+    if (gen != m_generazione)
+        return;
+    emit orderSkipped(id, motivo);
+    if (gen != m_generazione)
+        return;
+    saltato.reset();
     rilasciaWorker();
     startDownload(false);
 }

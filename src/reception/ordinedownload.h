@@ -7,6 +7,8 @@
 
 #include "ordineasyncfetch.h"
 
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QThread>
@@ -58,6 +60,7 @@ public:
     static constexpr int IntervalloPoll = 30000;
     static constexpr int IntervalloProgresso = 1000;
     static constexpr int OrdiniPerAggiornamento = 20;
+    static constexpr int AttesaOrdiniAltrove = 5 * 60 * 1000;
 
     explicit OrdineDownload(QObject *parent = nullptr);
     ~OrdineDownload() override;
@@ -99,6 +102,7 @@ public slots:
     void onErrorOccurred(const QString &message);
     void onFileTerminated(int current, int total);
     void onOrderTerminated();
+    void onOrderSkipped(const QString &motivo);
     void onCurrentOrderFileProgress(int done, int total);
     void onCurrentOrderGlobalFileProgress(int done, int total);
     void onCurrentProcessingFileChanged(const QString &file);
@@ -117,6 +121,8 @@ signals:
     void CurrentOrderGlobalFileProgress(int done, int total);
     void currentProcessingFileChanged(QString file);
     void errorOccurred(QString errmessage);
+    // The head order left the queue without being downloaded here.
+    void orderSkipped(QString id, QString motivo);
 
 private slots:
     void on_asyncGetList_response();
@@ -139,6 +145,9 @@ private:
     // Shared with the worker that runs on the order, so that an order taken
     // out of the queue lives on until that worker has ended.
     std::vector<std::shared_ptr<Ordine>> m_queue;
+    // Orders found held by another station: left out of the refreshes for a
+    // while, then tried again (their station may have gone).
+    QHash<QString, QDeadlineTimer> m_altrove;
     bool m_processing = false;
     bool m_waitingForOrders = false;
     // Polling enabled by startDownload() and disabled by a stop that ends it,

@@ -6,8 +6,10 @@
 #include "ftpclient.h"
 #include "ordinestampanoritsu.h"
 #include "ordini.h"
+#include "sincronizzadisco.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -29,6 +31,34 @@ Q_LOGGING_CATEGORY(lcProgresso, "vendra2.download.progress", QtInfoMsg)
 struct Interrotto {
 };
 
+// Thrown inside run() when the order is not, or no longer, this station's.
+struct NonDisponibile {
+    QString motivo;
+};
+
+// Images recorded together: enough to spread the cost of a durable commit,
+// few enough that a crash repeats little.
+constexpr size_t ImmaginiPerRegistrazione = 16;
+constexpr int64_t BytePerRegistrazione = 64 * 1024 * 1024;
+// An image this large is recorded as soon as it is whole, and the ones
+// waiting before its transfer starts: its own time dwarfs one commit, and a
+// stop or a fault in it repeats nothing.
+constexpr int64_t ImmagineGrande = 128 * 1024;
+
+QString motivoNonDisponibile(const Ordine &o)
+{
+    switch (int(o.stato)) {
+    case Ordini::IN_CODA:
+        return QString("L'ordine n° %1 viene scaricato da un'altra postazione.").arg(o.numero);
+    case 0:
+        return QString("L'ordine n° %1 non esiste più sul servizio.").arg(o.numero);
+    default:
+        return QString("L'ordine n° %1 non è più da scaricare: il suo stato è cambiato (%2).")
+            .arg(o.numero)
+            .arg(int(o.stato));
+    }
+}
+
 // Shortest interval between two progress updates delivered to the
 // object's thread.
 constexpr int IntervalloProgressoMs = 40;
@@ -48,6 +78,8 @@ ImpostazioniDownload ImpostazioniDownload::daAppSettings()
     imp.ftpPassword = s.ftpPassword;
     imp.ftpRoot = s.ftpRoot;
     imp.ftpBufferSize = s.ftpBufferSize;
+    imp.postazione = s.postazione.toStdString();
+    imp.durataPresaSecondi = int64_t(s.durataPresaInCarico) * 60;
     imp.percorsi.ordineRigaFileDownloadPath = s.ordineRigaFileDownloadPath;
     imp.percorsi.pathAntepost = s.pathAntepost;
     imp.percorsi.pathAccoda = s.pathAccoda;
@@ -108,6 +140,21 @@ void OrdineDownloadThread::onFtpFileProgress(int byteTransferred, int totalBytes
 void OrdineDownloadThread::registraProgresso(int byteTransferred, int totalBytes)
 {
     m_progresso.store((uint64_t(uint32_t(byteTransferred)) << 32) | uint32_t(totalBytes));
+    // A long transfer shows the other stations that this one is alive.
+    if (m_rinnovo.isValid() && m_imp.durataPresaSecondi > 0
+        && m_rinnovo.elapsed() > m_imp.durataPresaSecondi * 1000 / 3) {
+        m_rinnovo.restart();
+        bool tenuta = true;
+        try {
+            tenuta = m_ordine->registraFile({}, m_imp.postazione, false);
+        } catch (...) {
+            // The service may be back by the next record, which checks again.
+        }
+        if (!tenuta) {
+            m_presaPersa = true;
+            m_ftp->abort();
+        }
+    }
     if (!m_progressoInViaggio.exchange(true))
         QMetaObject::invokeMethod(
             this, [this] { consegnaProgresso(); }, Qt::QueuedConnection);
@@ -219,7 +266,17 @@ QString OrdineDownloadThread::percorsoClient(const QString &remoto) const
 void OrdineDownloadThread::scarica(
     const QString &remoto, const QString &locale, int64_t dimensioneAttesa)
 {
-    m_ftp->downloadFile(percorsoClient(remoto).toStdString(), locale.toStdString(), true);
+    if (dimensioneAttesa >= ImmagineGrande)
+        registraInAttesa();
+    try {
+        m_ftp->downloadFile(percorsoClient(remoto).toStdString(), locale.toStdString(), true);
+    } catch (const FTPClientException &) {
+        if (m_presaPersa)
+            throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
+                                           "postazione: il download è stato interrotto.")
+                                       .arg(m_ordine->numero) };
+        throw;
+    }
     const int64_t ricevuti = m_ftp->lastDownloadedBytes();
     if (dimensioneAttesa > 0 && ricevuti != dimensioneAttesa) {
         // A wrong image must not reach the lab's folders as if it were good.
@@ -249,6 +306,7 @@ void OrdineDownloadThread::run()
         m_ftp.reset();
     };
 
+    QString errore;
     try {
         int64_t totale = 0;
         for (const OrdineRiga *riga : ordine.righe) {
@@ -281,9 +339,11 @@ void OrdineDownloadThread::run()
         m_ftp->login(m_imp.ftpUsername.toStdString(), m_imp.ftpPassword.toStdString());
         controllaStop();
 
-        ordine.stato = Ordini::IN_CODA;
-        ordine.ultima_modifica = QDateTime::currentSecsSinceEpoch();
-        ordine.impostaStato(Ordini::IN_CODA);
+        // Taken before any byte is fetched; a copy fetched earlier may be
+        // stale (cancelled meanwhile, taken by another station).
+        if (!ordine.prendiInCarico(m_imp.postazione, m_imp.durataPresaSecondi))
+            throw NonDisponibile { motivoNonDisponibile(ordine) };
+        m_rinnovo.start();
         rimuoviGiaScaricati();
 
         const std::vector<OrdineRiga *> righe = ordine.righe;
@@ -323,63 +383,132 @@ void OrdineDownloadThread::run()
             }
         }
         controllaStop();
+        registraInAttesa();
         rimuoviGiaScaricati();
 
-        ordine.stato = Ordini::RICEVUTO;
-        ordine.ultima_modifica = QDateTime::currentSecsSinceEpoch();
-        ordine.impostaStato(Ordini::RICEVUTO);
+        if (!ordine.concludiPresa(Ordini::RICEVUTO, m_imp.postazione))
+            throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
+                                           "postazione prima della fine del download.")
+                                       .arg(ordine.numero) };
         rilascia();
         emit orderTerminated();
         return;
     } catch (const Interrotto &) {
+    } catch (const NonDisponibile &n) {
+        qCDebug(lcDownload).noquote() << n.motivo;
+        rilascia();
+        emit orderSkipped(n.motivo);
+        return;
     } catch (const FTPClientException &e) {
-        if (!isInterruptionRequested()) {
-            qCDebug(lcDownload).noquote()
-                << QString("Ordine n: %1 - Errore FTPClient: %2").arg(idOrdine, qs(e.message));
-            if (!e.dettaglio.empty())
-                qCDebug(lcDownload).noquote() << qs(e.dettaglio);
-            emit errorOccurred(qs(e.message));
-        }
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1 - Errore FTPClient: %2").arg(idOrdine, qs(e.message));
+        if (!e.dettaglio.empty())
+            qCDebug(lcDownload).noquote() << qs(e.dettaglio);
+        errore = qs(e.message);
     } catch (const Vendra2Exception &e) {
-        if (!isInterruptionRequested()) {
-            qCDebug(lcDownload).noquote()
-                << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, qs(e.message));
-            emit errorOccurred(qs(e.message));
-        }
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, qs(e.message));
+        errore = qs(e.message);
     } catch (const std::exception &e) {
-        if (!isInterruptionRequested()) {
-            qCDebug(lcDownload).noquote()
-                << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, e.what());
-            emit errorOccurred("Errore imprevisto:\r\nImpossibile scaricare uno o più file.");
-        }
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, e.what());
+        errore = QStringLiteral("Errore imprevisto:\r\nImpossibile scaricare uno o più file.");
     } catch (...) {
-        if (!isInterruptionRequested()) {
-            qCDebug(lcDownload).noquote()
-                << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, "Errore sconosciuto");
-            emit errorOccurred("Errore imprevisto:\r\nImpossibile scaricare uno o più file.");
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, "Errore sconosciuto");
+        errore = QStringLiteral("Errore imprevisto:\r\nImpossibile scaricare uno o più file.");
+    }
+    if (!errore.isNull() && !isInterruptionRequested()) {
+        // The images already whole on disk are kept for the next attempt.
+        try {
+            registraInAttesa();
+        } catch (...) {
         }
+        emit errorOccurred(errore);
     }
     rilascia();
 }
 
-// The image is whole on disk: record it on the service, then remove it from
-// the server. In this order a failure in between leaves at most a stray copy
-// on the server, never a recorded image that is missing on disk.
-void OrdineDownloadThread::registraScaricato(File &file, const std::string &nome,
-    const QString &remoto, const QString &idOrdine, const QString &idRiga)
+// The image is whole on disk. Images are recorded in groups: each is synced
+// to disk with its folder, the group is recorded on the service in one
+// durable transaction, and only then removed from the server. A crash may
+// repeat a download, never lose an image.
+void OrdineDownloadThread::accoda(
+    File &file, const std::string &nome, const QString &remoto, const QString &locale)
 {
-    file.scaricato = true;
     file.nome_file_locale = nome;
-    file.modifica();
-    qCDebug(lcDownload).noquote() << QString(
-        "Ordine n: %1::Articolo %2 - Aggiornato lo stato del file %3")
-                                         .arg(idOrdine, idRiga, qs(file.id));
+    m_inAttesa.push_back({ &file, remoto, locale });
+    m_byteInAttesa += file.dimensione;
+    if (m_inAttesa.size() >= ImmaginiPerRegistrazione || m_byteInAttesa >= BytePerRegistrazione
+        || file.dimensione >= ImmagineGrande)
+        registraInAttesa();
+}
 
-    m_ftp->removeFile(percorsoClient(remoto).toStdString());
-    m_rimossi.insert(remoto);
-    qCDebug(lcDownload).noquote() << QString(
-        "Ordine n: %1::Articolo %2 - Cancellato il file %3 dal server ftp.")
-                                         .arg(idOrdine, idRiga, remoto);
+void OrdineDownloadThread::registraInAttesa()
+{
+    if (m_inAttesa.empty())
+        return;
+    QStringList cartelle;
+    for (const InAttesa &a : m_inAttesa) {
+        if (!sincronizzaSuDisco(a.locale))
+            throw Vendra2Exception("DISCO",
+                QString("Impossibile scrivere su disco il file %1.")
+                    .arg(QDir::toNativeSeparators(a.locale))
+                    .toStdString());
+        const QString mrk = OrdineStampaNoritsu::percorsoFile(a.locale);
+        if (QFileInfo::exists(mrk))
+            sincronizzaSuDisco(mrk);
+        const QString cartella = QFileInfo(a.locale).absolutePath();
+        if (!cartelle.contains(cartella))
+            cartelle << cartella;
+    }
+    for (const QString &c : qAsConst(cartelle))
+        sincronizzaSuDisco(c);
+
+    std::vector<const File *> files;
+    for (InAttesa &a : m_inAttesa) {
+        a.file->scaricato = true;
+        files.push_back(a.file);
+    }
+    bool registrati = false;
+    try {
+        registrati = m_ordine->registraFile(files, m_imp.postazione, true);
+    } catch (...) {
+        for (InAttesa &a : m_inAttesa)
+            a.file->scaricato = false;
+        throw;
+    }
+    if (!registrati) {
+        for (InAttesa &a : m_inAttesa)
+            a.file->scaricato = false;
+        m_inAttesa.clear();
+        throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
+                                       "postazione: il download è stato interrotto.")
+                                   .arg(m_ordine->numero) };
+    }
+    const QString idOrdine = qs(m_ordine->Getguid());
+    std::vector<InAttesa> fatti;
+    fatti.swap(m_inAttesa);
+    m_byteInAttesa = 0;
+    for (const InAttesa &a : fatti) {
+        qCDebug(lcDownload).noquote() << QString("Ordine n: %1 - Aggiornato lo stato del file %2")
+                                             .arg(idOrdine, qs(a.file->id));
+        m_ftp->removeFile(percorsoClient(a.remoto).toStdString());
+        m_rimossi.insert(a.remoto);
+        qCDebug(lcDownload).noquote()
+            << QString("Ordine n: %1 - Cancellato il file %2 dal server ftp.")
+                   .arg(idOrdine, a.remoto);
+    }
+}
+
+// The local name is recorded before the transfer, so that a retry writes
+// the image under the same name.
+void OrdineDownloadThread::registraNome(File &file)
+{
+    if (!m_ordine->registraFile({ &file }, m_imp.postazione, false))
+        throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
+                                       "postazione: il download è stato interrotto.")
+                                   .arg(m_ordine->numero) };
 }
 
 // Announces the line's file; returns it when it still has to be fetched.
@@ -425,7 +554,7 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
             throw Vendra2Exception("", "Cartella di destinazione dei file inviati non impostata.");
         const QString nome = PercorsiDownload::nomeFileLocaleRigaFile(cartella, dati);
         file->nome_file_locale = nome.toStdString();
-        file->modifica();
+        registraNome(*file);
 
         const QString remoto = percorsoRemoto(file->cartella, file->id);
         scarica(remoto, cartella + nome, file->dimensione);
@@ -434,7 +563,7 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
             << QString("Ordine n: %1::Articolo %2 - Scaricato file %3 dal server FTP")
                    .arg(idOrdine, idRiga, qs(file->id));
 
-        registraScaricato(*file, nome.toStdString(), remoto, idOrdine, idRiga);
+        accoda(*file, nome.toStdString(), remoto, cartella + nome);
     } catch (...) {
         rilanciaConContesto();
     }
@@ -458,7 +587,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
         }
         const std::string nome = QFileInfo(percorso).fileName().toStdString();
         file->nome_file_locale = nome;
-        file->modifica();
+        registraNome(*file);
 
         const QString remoto = percorsoRemoto(file->cartella, file->id);
         scarica(remoto, percorso, file->dimensione);
@@ -482,7 +611,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
                 throw Vendra2Exception("NORITSU", m_noritsu.errore().toStdString());
         }
 
-        registraScaricato(*file, nome, remoto, idOrdine, idRiga);
+        accoda(*file, nome, remoto, percorso);
     } catch (...) {
         rilanciaConContesto();
     }

@@ -6,6 +6,7 @@
 #include "ordinestampanoritsu.h"
 #include "percorsidownload.h"
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QSet>
 #include <QString>
@@ -14,6 +15,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 class FTPClient;
 class File;
@@ -33,6 +36,10 @@ struct ImpostazioniDownload {
     unsigned int ftpBufferSize = 16384;
     // Longest time a transfer may stand still before it fails (ms).
     int ftpStallTimeout = 30000;
+    // This station, as recorded with the orders it holds, and how long an
+    // order held by a station that shows no progress stays its own.
+    std::string postazione;
+    int64_t durataPresaSecondi = 30 * 60;
     ImpostazioniPercorsi percorsi;
 
     static ImpostazioniDownload daAppSettings();
@@ -69,6 +76,9 @@ signals:
     void fileProgress(int byteTransferred, int totalBytes);
     void globalFileProgress(int byteTransferred, int totalBytes);
     void currentProcessingFileChanged(QString file);
+    // The order is not downloaded here: cancelled meanwhile, held by another
+    // station, or taken over by one. Neither of the two signals above follows.
+    void orderSkipped(QString motivo);
 
 public slots:
     void onFtpFileProgress(int byteTransferred, int totalBytes);
@@ -86,8 +96,11 @@ private:
     QString percorsoClient(const QString &remoto) const;
     File *daScaricare(OrdineRiga *riga);
     [[noreturn]] static void rilanciaConContesto();
-    void registraScaricato(File &file, const std::string &nome, const QString &remoto,
-        const QString &idOrdine, const QString &idRiga);
+    // A whole image on disk waits here to be recorded and removed from the
+    // server together with the next ones.
+    void accoda(File &file, const std::string &nome, const QString &remoto, const QString &locale);
+    void registraInAttesa();
+    void registraNome(File &file);
     void scarica(const QString &remoto, const QString &locale, int64_t dimensioneAttesa);
     void controllaStop() const;
 
@@ -101,6 +114,17 @@ private:
     std::unique_ptr<FTPClient> m_ftp;
     // Remote paths of the order already removed from the server by this worker.
     QSet<QString> m_rimossi;
+
+    struct InAttesa {
+        File *file;
+        QString remoto;
+        QString locale;
+    };
+    std::vector<InAttesa> m_inAttesa;
+    int64_t m_byteInAttesa = 0;
+    // Renews the hold on the order during a long transfer.
+    QElapsedTimer m_rinnovo;
+    bool m_presaPersa = false;
 
     // Called on the worker thread per transfer block: keeps the latest
     // figures and posts one update to the object's thread unless one is

@@ -60,6 +60,35 @@ void insertLine(Connection &c, OrdineRiga &r, const std::string &ordine, int pos
     r.guid_ordine = ordine;
 }
 
+// On SQLite, commits made while it lives reach the disk before they return
+// (the connection otherwise trades that for speed).
+class DurableWrites
+{
+public:
+    DurableWrites(Connection &c, bool on)
+        : m_c(c)
+        , m_on(on && c.dialect() == Dialect::Sqlite)
+    {
+        if (m_on)
+            m_c.run(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
+    ~DurableWrites()
+    {
+        if (!m_on)
+            return;
+        try {
+            m_c.run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        } catch (...) {
+        }
+    }
+    DurableWrites(const DurableWrites &) = delete;
+    DurableWrites &operator=(const DurableWrites &) = delete;
+
+private:
+    Connection &m_c;
+    bool m_on;
+};
+
 void checkFound(const QSqlQuery &q, const QString &missing)
 {
     if (q.numRowsAffected() < 1)
@@ -543,6 +572,68 @@ bool Ordine::impostaStato(Ordini::StatoOrdine nuovo)
         checkFound(q, QStringLiteral("L'ordine non esiste sul servizio."));
         stato = nuovo;
         ultima_modifica = changed;
+        return true;
+    });
+}
+
+bool Ordine::prendiInCarico(const std::string &postazione, int64_t durataSecondi)
+{
+    return guarded<OrdineException>(scope(), [&](Connection &c) {
+        const qint64 t = now();
+        QSqlQuery q = c.run(
+            QStringLiteral("UPDATE ordini SET stato = 6, postazione = ?, presa_in_carico = ?,"
+                           " ultima_modifica = ? WHERE id = ? AND (stato = 2 OR (stato = 6"
+                           " AND (postazione = ? OR presa_in_carico < ?)))"),
+            { qs(postazione), t, t, qs(guid), qs(postazione), qint64(t - durataSecondi) });
+        if (q.numRowsAffected() == 1) {
+            stato = Ordini::IN_CODA;
+            ultima_modifica = t;
+            return true;
+        }
+        q.finish();
+        QSqlQuery r = c.run(QStringLiteral("SELECT stato FROM ordini WHERE id = ?"), { qs(guid) });
+        stato = Ordini::StatoOrdine(r.next() ? r.value(0).toInt() : 0);
+        return false;
+    });
+}
+
+bool Ordine::registraFile(
+    const std::vector<const File *> &files, const std::string &postazione, bool durevole)
+{
+    return guarded<File::FileException>(scope(), [&](Connection &c) {
+        const DurableWrites durable(c, durevole);
+        Transaction t(c);
+        QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET presa_in_carico = ?"
+                                           " WHERE id = ? AND stato = 6 AND postazione = ?"),
+            { now(), qs(guid), qs(postazione) });
+        if (q.numRowsAffected() != 1)
+            return false;
+        q.finish();
+        for (const File *f : files) {
+            QSqlQuery u = c.run(QStringLiteral("UPDATE files SET scaricato = ?,"
+                                               " nome_file_locale = ? WHERE id = ?"),
+                { f->scaricato ? 1 : 0, qs(f->nome_file_locale), qs(f->id) });
+            checkFound(u,
+                QStringLiteral("Il file \"%1\" non esiste sul servizio.")
+                    .arg(QString::fromStdString(f->id)));
+        }
+        t.commit();
+        return true;
+    });
+}
+
+bool Ordine::concludiPresa(Ordini::StatoOrdine nuovo, const std::string &postazione)
+{
+    return guarded<OrdineException>(scope(), [&](Connection &c) {
+        const qint64 t = now();
+        QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET stato = ?, postazione = '',"
+                                           " ultima_modifica = ? WHERE id = ? AND stato = 6"
+                                           " AND postazione = ?"),
+            { int(nuovo), t, qs(guid), qs(postazione) });
+        if (q.numRowsAffected() != 1)
+            return false;
+        stato = nuovo;
+        ultima_modifica = t;
         return true;
     });
 }

@@ -137,6 +137,23 @@ public:
     bool init(const std::string &guid);
     bool impostaStato(Ordini::StatoOrdine stato);
 
+    // Reception by several stations: an order is downloaded by the one
+    // station that holds it. Takes the order (state 2 to 6) for the station
+    // when it is ready, already held by the station, or held by another
+    // one that has shown no progress for `durataSecondi`; in one statement,
+    // so that two stations never both take it. On false `stato` holds the
+    // order's state now (0 when it no longer exists).
+    bool prendiInCarico(const std::string &postazione, int64_t durataSecondi);
+    // Records the files' downloaded flag and local name and renews the hold,
+    // in one transaction and only while the station holds the order; false
+    // when it does not (nothing is written then). `durevole`: the
+    // transaction is on disk when the call returns.
+    bool registraFile(
+        const std::vector<const File *> &files, const std::string &postazione, bool durevole);
+    // Moves a held order to its next state and releases it; false when the
+    // station does not hold it.
+    bool concludiPresa(Ordini::StatoOrdine nuovo, const std::string &postazione);
+
     // Columns: id (the GUID), numero, stato, data, totale, spedizione,
     // cliente_finale, note, utente (customer id). Complete orders.
     std::vector<Ordine *> listaSQL(

@@ -9,7 +9,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QSysInfo>
 #include <QThread>
+#include <QUuid>
 
 #include <charconv>
 #include <cmath>
@@ -92,8 +94,17 @@ SettingsResult loadSettings()
     assertGuiThread();
     AppSettings &s = appSettings();
     {
-        const QSettings store(QSettings::NativeFormat, QSettings::UserScope,
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope,
             QCoreApplication::organizationName(), QCoreApplication::applicationName());
+        s.postazione = store.value(QStringLiteral("Postazione")).toString();
+        if (s.postazione.isEmpty()) {
+            s.postazione = QSysInfo::machineHostName() + QLatin1Char('-')
+                + QUuid::createUuid().toString(QUuid::Id128).left(8);
+            store.setValue(QStringLiteral("Postazione"), s.postazione);
+        }
+        s.durataPresaInCarico = readInt(store, QStringLiteral("DurataPresaInCarico"), 30);
+        if (s.durataPresaInCarico <= 0)
+            s.durataPresaInCarico = 30;
         s.maxLogCount = readInt(store, QStringLiteral("maxLogCount"), 10000);
         s.logLevel = readInt(store, QStringLiteral("logLevel"), 7);
         s.wsUsername = store.value(QStringLiteral("wsUsername")).toString().toUtf8();

@@ -26,6 +26,12 @@ public:
     bool impostaStatoAutomatico = false;
     int impostaStatoAutomaticoSu = 0;
     unsigned int ftpBufferSize = 16384;
+    // This station among those that receive orders from one service: made
+    // up once (host name and a random suffix) and kept in the local store,
+    // so it stays the same across restarts and differs between stores.
+    QString postazione;
+    // Minutes an order held by a station that shows no progress stays its own.
+    int durataPresaInCarico = 30;
 
     // --- service settings map -------------------------------------------
     QString ftpHost;

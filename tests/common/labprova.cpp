@@ -48,6 +48,8 @@ Rapporto esegui(OrdineDownloadThread &w,
     QObject::connect(
         &w, &OrdineDownloadThread::errorOccurred, &ctx, [&](const QString &m) { r.errori << m; });
     QObject::connect(&w, &OrdineDownloadThread::orderTerminated, &ctx, [&] { ++r.terminati; });
+    QObject::connect(
+        &w, &OrdineDownloadThread::orderSkipped, &ctx, [&](const QString &m) { r.saltati << m; });
     QObject::connect(&w, &OrdineDownloadThread::fileTerminated, &ctx,
         [&](int c, int t) { r.fileTerminati << qMakePair(c, t); });
     QObject::connect(&w, &OrdineDownloadThread::globalFileProgress, &ctx,

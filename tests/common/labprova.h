@@ -44,6 +44,7 @@ Riga riga(Ordini::TipoRiga tipo, const QString &sorgente, const QByteArray &dati
 // What a worker reported, collected on the test thread.
 struct Rapporto {
     QStringList errori;
+    QStringList saltati; // orderSkipped
     int terminati = 0;
     QList<QPair<int, int>> fileTerminati;
     QList<QPair<int, int>> globale;

@@ -1,6 +1,7 @@
 // Reception as an unattended lab runs it: hostile remote paths, files left
 // on the server by an interrupted order, 64-bit sizes and dates, and the
-// reasons of FTP failures as the operator reads them.
+// reasons of FTP failures as the operator reads them; several stations on
+// one service, and what is kept when an order stops halfway.
 
 #include "labprova.h"
 #include "ordinedownloadthread.h"
@@ -10,7 +11,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
 using prova::Lab;
 using prova::Riga;
@@ -18,11 +22,13 @@ using prova::Riga;
 namespace
 {
 
-prova::Rapporto esegui(
-    Ordine &ordine, ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings())
+// Runs a worker on the order to its end; `avviato` runs right after the start.
+prova::Rapporto esegui(Ordine &ordine,
+    ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings(),
+    const std::function<void()> &avviato = {})
 {
     OrdineDownloadThread w(&ordine, std::move(imp));
-    return prova::esegui(w);
+    return prova::esegui(w, {}, avviato);
 }
 
 } // namespace
@@ -38,6 +44,11 @@ private slots:
     void dimensioniEDateA64Bit();
     void motiviInItaliano_data();
     void motiviInItaliano();
+    void presaInCarico_data();
+    void presaInCarico();
+    void unaSolaPostazioneVince();
+    void presaPersaDuranteIlDownload();
+    void immaginiIntereRegistrateAlloStop();
 };
 
 void TestReliability::percorsiRemotiFuoriRadice_data()
@@ -194,6 +205,128 @@ void TestReliability::motiviInItaliano()
     QVERIFY2(e.errori[0].contains(motivo), qPrintable(e.errori[0]));
     const QRegularExpression inglese("\\b(Couldn't|Failed|failed|denied|Access|Login|Timeout)\\b");
     QVERIFY2(!inglese.match(e.errori[0]).hasMatch(), qPrintable(e.errori[0]));
+}
+
+void TestReliability::presaInCarico_data()
+{
+    QTest::addColumn<QString>("prima");
+    QTest::addColumn<qint64>("durata");
+    QTest::addColumn<QString>("saltato");
+    QTest::addColumn<int>("stato");
+    QTest::newRow("annullato dopo l'accodamento")
+        << "annulla" << qint64(1800) << "non è più da scaricare" << int(Ordini::ANNULLATO);
+    QTest::newRow("tenuto da un'altra postazione")
+        << "B" << qint64(1800) << "da un'altra postazione" << int(Ordini::IN_CODA);
+    QTest::newRow("presa dell'altra postazione scaduta")
+        << "B" << qint64(-1) << "" << int(Ordini::RICEVUTO);
+    QTest::newRow("ripreso dalla stessa postazione")
+        << "A" << qint64(1800) << "" << int(Ordini::RICEVUTO);
+}
+
+// The worker downloads only an order this station holds; the copy it was
+// given may be stale.
+void TestReliability::presaInCarico()
+{
+    QFETCH(QString, prima);
+    QFETCH(qint64, durata);
+    QFETCH(QString, saltato);
+    QFETCH(int, stato);
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    const std::string id = lab.piazza({ { Ordini::STAMPA, 600 } });
+    auto copia = lab.carica(id);
+    auto altro = lab.carica(id);
+    if (prima == "annulla")
+        QVERIFY(altro->impostaStato(Ordini::ANNULLATO));
+    else
+        QVERIFY(altro->prendiInCarico(prima.toStdString(), 1800));
+
+    ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings();
+    imp.postazione = "A";
+    imp.durataPresaSecondi = durata;
+    const prova::Rapporto e = esegui(*copia, imp);
+    QCOMPARE(e.errori, QStringList());
+    QCOMPARE(lab.stato(id), stato);
+    if (saltato.isEmpty()) {
+        QCOMPARE(e.terminati, 1);
+        QCOMPARE(lab.fileSuFtp(), QStringList());
+        return;
+    }
+    QCOMPARE(e.terminati, 0);
+    QCOMPARE(e.saltati.size(), 1);
+    QVERIFY2(e.saltati[0].contains(saltato), qPrintable(e.saltati[0]));
+    QCOMPARE(lab.ftp().commands().count("RETR"), 0);
+    QCOMPARE(lab.fileSuFtp().size(), 1);
+}
+
+// Many stations at once: exactly one takes the order.
+void TestReliability::unaSolaPostazioneVince()
+{
+    Lab lab;
+    const std::string id = lab.piazza({ { Ordini::ALTRO } });
+    QAtomicInt vinte;
+    std::vector<std::thread> stazioni;
+    for (int i = 0; i < 6; ++i) {
+        stazioni.emplace_back([&, i] {
+            Ordine o;
+            o.guid = id;
+            try {
+                if (o.prendiInCarico("S" + std::to_string(i), 1800))
+                    vinte.ref();
+            } catch (...) {
+            }
+        });
+    }
+    for (auto &t : stazioni)
+        t.join();
+    QCOMPARE(vinte.loadRelaxed(), 1);
+}
+
+// Another station takes the order over in the middle of the download: this
+// one stops without marking it received, and the other keeps it.
+void TestReliability::presaPersaDuranteIlDownload()
+{
+    Lab lab;
+    QVERIFY(lab.avviaFtp(400 * 1024));
+    lab.impostaSettings();
+    const std::string id = lab.piazza(
+        { { Ordini::STAMPA, 300000 }, { Ordini::STAMPA, 300000 }, { Ordini::STAMPA, 300000 } });
+    auto copia = lab.carica(id);
+    ImpostazioniDownload imp = ImpostazioniDownload::daAppSettings();
+    imp.postazione = "A";
+    const prova::Rapporto e = esegui(*copia, imp, [&] {
+        QVERIFY(QTest::qWaitFor([&] { return lab.ftp().commands().contains("RETR"); }, 20000));
+        Ordine b;
+        b.guid = id;
+        QVERIFY(b.prendiInCarico("B", -1));
+    });
+    QCOMPARE(e.errori, QStringList());
+    QCOMPARE(e.terminati, 0);
+    QCOMPARE(e.saltati.size(), 1);
+    QCOMPARE(lab.stato(id), int(Ordini::IN_CODA));
+    Ordine b;
+    b.guid = id;
+    QVERIFY(b.concludiPresa(Ordini::RICEVUTO, "B"));
+}
+
+// An order that stops at a missing image keeps the images already whole on
+// disk: recorded and removed from the server, not fetched again.
+void TestReliability::immaginiIntereRegistrateAlloStop()
+{
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    const std::string id = lab.piazza({ { Ordini::STAMPA, 500 }, { Ordini::FILE, 600 },
+        { Ordini::STAMPA, 700 }, { Ordini::STAMPA, 800, false, false } });
+    auto copia = lab.carica(id);
+    const prova::Rapporto e = esegui(*copia);
+    QCOMPARE(e.errori.size(), 1);
+    QCOMPARE(lab.fileSuFtp(), QStringList());
+    auto letto = lab.carica(id);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(letto->righe[i]->file->scaricato, i < 3);
+    QCOMPARE(lab.fileIn("Stampe").size() + lab.fileIn("Inviati").size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestReliability)

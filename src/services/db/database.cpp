@@ -344,7 +344,7 @@ void Transaction::commit()
 namespace
 {
 
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
 
 const char *const SchemaV1[] = {
     "CREATE TABLE operatori ("
@@ -422,6 +422,13 @@ const char *const SchemaV1[] = {
     "CREATE TABLE contatori (nome TEXT PRIMARY KEY, valore BIGINT NOT NULL DEFAULT 0)",
 };
 
+// Version 2: the station that holds an order being downloaded, and when it
+// last showed progress (seconds since 1970).
+const char *const SchemaV2[] = {
+    "ALTER TABLE ordini ADD COLUMN postazione TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE ordini ADD COLUMN presa_in_carico BIGINT NOT NULL DEFAULT 0",
+};
+
 // The schema version, read without any lock; 0 when there is no schema yet.
 int currentSchemaVersion(Connection &c)
 {
@@ -466,14 +473,19 @@ void ensureSchema(Connection &c)
     const QString pk = c.dialect() == Dialect::Sqlite
         ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
         : QStringLiteral("SERIAL PRIMARY KEY");
-    for (const char *statement : SchemaV1)
-        c.run(QString::fromLatin1(statement).replace(QLatin1String("%PK%"), pk));
-    // A new service can be entered at once: "admin" / "admin", every right.
-    c.run(QStringLiteral("INSERT INTO operatori (codice_operatore, username, password, "
-                         "stato_account, nome, cognome, autorizzazioni) "
-                         "VALUES (?, ?, ?, 1, ?, '', ?)"),
-        { QStringLiteral("00001"), QStringLiteral("admin"), hashPassword(QStringLiteral("admin")),
-            QStringLiteral("Amministratore"), qint64(2047) });
+    if (version < 1) {
+        for (const char *statement : SchemaV1)
+            c.run(QString::fromLatin1(statement).replace(QLatin1String("%PK%"), pk));
+        // A new service can be entered at once: "admin" / "admin", every right.
+        c.run(QStringLiteral("INSERT INTO operatori (codice_operatore, username, password, "
+                             "stato_account, nome, cognome, autorizzazioni) "
+                             "VALUES (?, ?, ?, 1, ?, '', ?)"),
+            { QStringLiteral("00001"), QStringLiteral("admin"),
+                hashPassword(QStringLiteral("admin")), QStringLiteral("Amministratore"),
+                qint64(2047) });
+    }
+    for (const char *statement : SchemaV2)
+        c.run(QString::fromLatin1(statement));
     c.run(QStringLiteral("INSERT INTO schema_version (versione) VALUES (?)"), { SchemaVersion });
     t.commit();
 }
