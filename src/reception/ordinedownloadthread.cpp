@@ -45,6 +45,13 @@ constexpr int64_t BytePerRegistrazione = 64 * 1024 * 1024;
 // stop or a fault in it repeats nothing.
 constexpr int64_t ImmagineGrande = 128 * 1024;
 
+NonDisponibile presaPersa(const Ordine &o)
+{
+    return { QString("L'ordine n° %1 è stato preso in carico da un'altra postazione: "
+                     "il download è stato interrotto.")
+                 .arg(o.numero) };
+}
+
 QString motivoNonDisponibile(const Ordine &o)
 {
     switch (int(o.stato)) {
@@ -272,9 +279,7 @@ void OrdineDownloadThread::scarica(
         m_ftp->downloadFile(percorsoClient(remoto).toStdString(), locale.toStdString(), true);
     } catch (const FTPClientException &) {
         if (m_presaPersa)
-            throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
-                                           "postazione: il download è stato interrotto.")
-                                       .arg(m_ordine->numero) };
+            throw presaPersa(*m_ordine);
         throw;
     }
     const int64_t ricevuti = m_ftp->lastDownloadedBytes();
@@ -387,9 +392,7 @@ void OrdineDownloadThread::run()
         rimuoviGiaScaricati();
 
         if (!ordine.concludiPresa(Ordini::RICEVUTO, m_imp.postazione))
-            throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
-                                           "postazione prima della fine del download.")
-                                       .arg(ordine.numero) };
+            throw presaPersa(ordine);
         rilascia();
         emit orderTerminated();
         return;
@@ -437,7 +440,8 @@ void OrdineDownloadThread::accoda(
     File &file, const std::string &nome, const QString &remoto, const QString &locale)
 {
     file.nome_file_locale = nome;
-    m_inAttesa.push_back({ &file, remoto, locale });
+    m_inAttesa.push_back({ &file, remoto, locale,
+        std::async(std::launch::async, [locale] { return sincronizzaSuDisco(locale); }) });
     m_byteInAttesa += file.dimensione;
     if (m_inAttesa.size() >= ImmaginiPerRegistrazione || m_byteInAttesa >= BytePerRegistrazione
         || file.dimensione >= ImmagineGrande)
@@ -449,8 +453,11 @@ void OrdineDownloadThread::registraInAttesa()
     if (m_inAttesa.empty())
         return;
     QStringList cartelle;
-    for (const InAttesa &a : m_inAttesa) {
-        if (!sincronizzaSuDisco(a.locale))
+    for (InAttesa &a : m_inAttesa) {
+        const bool sincronizzato = a.sincronia.valid() && a.sincronia.get();
+        // An image a hot folder has already taken away is no longer ours
+        // to keep.
+        if (!sincronizzato && !sincronizzaSuDisco(a.locale) && QFileInfo::exists(a.locale))
             throw Vendra2Exception("DISCO",
                 QString("Impossibile scrivere su disco il file %1.")
                     .arg(QDir::toNativeSeparators(a.locale))
@@ -482,9 +489,7 @@ void OrdineDownloadThread::registraInAttesa()
         for (InAttesa &a : m_inAttesa)
             a.file->scaricato = false;
         m_inAttesa.clear();
-        throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
-                                       "postazione: il download è stato interrotto.")
-                                   .arg(m_ordine->numero) };
+        throw presaPersa(*m_ordine);
     }
     const QString idOrdine = qs(m_ordine->Getguid());
     std::vector<InAttesa> fatti;
@@ -506,9 +511,7 @@ void OrdineDownloadThread::registraInAttesa()
 void OrdineDownloadThread::registraNome(File &file)
 {
     if (!m_ordine->registraFile({ &file }, m_imp.postazione, false))
-        throw NonDisponibile { QString("L'ordine n° %1 è stato preso in carico da un'altra "
-                                       "postazione: il download è stato interrotto.")
-                                   .arg(m_ordine->numero) };
+        throw presaPersa(*m_ordine);
 }
 
 // Announces the line's file; returns it when it still has to be fetched.

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +120,10 @@ private:
         File *file;
         QString remoto;
         QString locale;
+        // The image's sync, started when it was whole: the device works on
+        // it while the next images arrive, and syncs that wait together
+        // share the file system's commits.
+        std::future<bool> sincronia;
     };
     std::vector<InAttesa> m_inAttesa;
     int64_t m_byteInAttesa = 0;
