@@ -117,11 +117,9 @@ MainWindow::MainWindow(QWidget *parent)
         &MainWindow::on_DownloadFileTerminated);
     connect(m_ordineDownload, &OrdineDownload::orderTerminated, this,
         &MainWindow::on_DownloadOrderTerminated);
-    connect(m_ordineDownload, &OrdineDownload::orderSkipped, this,
-        [this](const QString &id, const QString &motivo) {
-            ui->OrdineDownloadList->rimuoviElemento(ui->OrdineDownloadList->trovaOrdine(id));
-            on_logEvent(Vendra2Commons::Warning, motivo);
-        });
+    connect(m_ordineDownload, &OrdineDownload::orderSkipped, this, [this](const QString &id) {
+        ui->OrdineDownloadList->rimuoviElemento(ui->OrdineDownloadList->trovaOrdine(id));
+    });
     connect(m_ordineDownload, &OrdineDownload::CurrentOrderGlobalFileProgress, this,
         &MainWindow::on_DownloadOrderProgress);
     connect(m_ordineDownload, &OrdineDownload::currentProcessingOrderChanged, this,

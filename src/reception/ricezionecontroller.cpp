@@ -23,6 +23,10 @@ RicezioneController::RicezioneController(QObject *parent)
     : QObject(parent)
     , m_ordineDownload(new OrdineDownload(this))
 {
+    connect(m_ordineDownload, &OrdineDownload::orderSkipped, this,
+        [this](const QString &, const QString &motivo) {
+            emit logEvent(Vendra2Commons::Warning, motivo);
+        });
     connect(m_ordineDownload, &OrdineDownload::errorOccurred, this,
         &RicezioneController::suDownloadError);
 }
