@@ -29,6 +29,7 @@
 #include <QLinearGradient>
 #include <QListWidgetItem>
 #include <QMenu>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSignalMapper>
 #include <QTextStream>
@@ -550,7 +551,7 @@ void MainWindow::mostraErroreDownload(const QString &message)
 {
     DownloadErrorDialog dialog(this);
     // Queued: reception comes back after the dialog has gone.
-    connect(&dialog, &DownloadErrorDialog::autoclosed, m_ricezione, &RicezioneController::commuta,
+    connect(&dialog, &DownloadErrorDialog::autoclosed, m_ricezione, &RicezioneController::accendi,
         Qt::QueuedConnection);
     dialog.setMessage(tr("Il download degli ordini è stato sospeso a causa di uno o più errori:")
         + QLatin1String("\r\n\r\n") + message + QLatin1String("\r\n\r\n")
@@ -771,17 +772,28 @@ void MainWindow::on_tbLogSalva_clicked()
     if (ui->lwLog->count() == 0 || fileName.isEmpty())
         return;
 
-    WaitCursor wait;
-    QCoreApplication::processEvents();
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return;
-    QTextStream out(&file);
-    for (int i = 0; i < ui->lwLog->count(); ++i) {
-        if (i > 0)
-            out << '\n';
-        out << ui->lwLog->item(i)->text();
+    QString errore;
+    {
+        WaitCursor wait;
+        QCoreApplication::processEvents();
+        // Written whole or not at all: an earlier file is replaced only by a
+        // complete one.
+        QSaveFile file(fileName);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+            QTextStream out(&file);
+            for (int i = 0; i < ui->lwLog->count(); ++i) {
+                if (i > 0)
+                    out << '\n';
+                out << ui->lwLog->item(i)->text();
+            }
+            out.flush();
+            if (out.status() == QTextStream::Ok && file.commit())
+                return;
+        }
+        errore = file.errorString();
     }
+    DialogFacade::warning(
+        this, windowTitle(), tr("Impossibile salvare il registro eventi:\r\n%1").arg(errore));
 }
 
 void MainWindow::on_tbLogSvuota_clicked()

@@ -207,10 +207,11 @@ void OrdineDownload::startDownload(bool emitStart)
 
     // Queued across threads; a signal of a worker released meanwhile is
     // dropped by the generation check.
-    connect(w, &OrdineDownloadThread::errorOccurred, this, [this, gen](const QString &m) {
-        if (gen == m_generazione)
-            onErrorOccurred(m);
-    });
+    connect(w, &OrdineDownloadThread::errorOccurred, this,
+        [this, gen](const QString &m, const QString &d) {
+            if (gen == m_generazione)
+                onErrorOccurred(m, d);
+        });
     connect(w, &OrdineDownloadThread::fileTerminated, this, [this, gen](int c, int t) {
         if (gen == m_generazione)
             onFileTerminated(c, t);
@@ -375,10 +376,10 @@ bool OrdineDownload::removeOrder(const QString &id)
     return true;
 }
 
-void OrdineDownload::onErrorOccurred(const QString &message)
+void OrdineDownload::onErrorOccurred(const QString &message, const QString &dettaglio)
 {
     stopDownload(true, false);
-    emit errorOccurred(message);
+    emit errorOccurred(message, dettaglio);
 }
 
 void OrdineDownload::onFileTerminated(int current, int total)

@@ -99,7 +99,7 @@ public slots:
     // Takes ownership of the order in any case; a rejected order is destroyed.
     bool addOrder(Ordine *ordine);
 
-    void onErrorOccurred(const QString &message);
+    void onErrorOccurred(const QString &message, const QString &dettaglio = QString());
     void onFileTerminated(int current, int total);
     void onOrderTerminated();
     void onOrderSkipped(const QString &motivo);
@@ -120,7 +120,8 @@ signals:
     void CurrentOrderCurrentFileProgress(int done, int total);
     void CurrentOrderGlobalFileProgress(int done, int total);
     void currentProcessingFileChanged(QString file);
-    void errorOccurred(QString errmessage);
+    // `dettaglio`: the technical words behind the message, for the event log.
+    void errorOccurred(QString errmessage, QString dettaglio = QString());
     // The head order left the queue without being downloaded here.
     void orderSkipped(QString id, QString motivo);
 

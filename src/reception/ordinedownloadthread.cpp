@@ -312,6 +312,7 @@ void OrdineDownloadThread::run()
     };
 
     QString errore;
+    QString dettaglio;
     try {
         int64_t totale = 0;
         for (const OrdineRiga *riga : ordine.righe) {
@@ -405,9 +406,8 @@ void OrdineDownloadThread::run()
     } catch (const FTPClientException &e) {
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1 - Errore FTPClient: %2").arg(idOrdine, qs(e.message));
-        if (!e.dettaglio.empty())
-            qCDebug(lcDownload).noquote() << qs(e.dettaglio);
         errore = qs(e.message);
+        dettaglio = qs(e.dettaglio);
     } catch (const Vendra2Exception &e) {
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, qs(e.message));
@@ -427,7 +427,7 @@ void OrdineDownloadThread::run()
             registraInAttesa();
         } catch (...) {
         }
-        emit errorOccurred(errore);
+        emit errorOccurred(errore, dettaglio);
     }
     rilascia();
 }

@@ -71,7 +71,8 @@ public:
     static bool percorsoRemotoAmmesso(const std::string &cartella, const std::string &idFile);
 
 signals:
-    void errorOccurred(QString errmessage);
+    // `dettaglio`: the technical words behind the message, for the event log.
+    void errorOccurred(QString errmessage, QString dettaglio = QString());
     void orderTerminated();
     void fileTerminated(int current, int total);
     void fileProgress(int byteTransferred, int totalBytes);

@@ -105,14 +105,18 @@ void RicezioneController::annullaOrdine(const QString &id)
     }
 }
 
-void RicezioneController::suDownloadError(const QString &messaggio)
+void RicezioneController::suDownloadError(const QString &messaggio, const QString &dettaglio)
 {
     const QList<Ordine *> coda = m_ordineDownload->queue();
     const QString testo = coda.isEmpty()
         ? tr("Errore in fase di download degli ordini")
         : tr("Errore in fase di download dell'ordine n° %1").arg(coda.first()->numero);
-    emit logEvent(Vendra2Commons::Error, testo + QLatin1String("\r\n") + messaggio);
-    if (m_attiva)
-        imposta(false);
+    QString voce = testo + QLatin1String("\r\n") + messaggio;
+    if (!dettaglio.isEmpty())
+        voce += QLatin1String("\r\n(") + dettaglio + QLatin1Char(')');
+    emit logEvent(Vendra2Commons::Error, voce);
+    if (!m_attiva)
+        return;
+    imposta(false);
     emit erroreDownload(messaggio);
 }

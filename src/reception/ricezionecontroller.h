@@ -26,6 +26,13 @@ public:
     // when they are missing, reception stays off and avvioFallito() follows.
     void imposta(bool accesa);
     void commuta() { imposta(!m_attiva); }
+    // Switches reception on unless it is on already (the error dialog's
+    // reconnect: two of them never cancel out).
+    void accendi()
+    {
+        if (!m_attiva)
+            imposta(true);
+    }
 
     // Every department folder and the folder for sent files exist here;
     // otherwise logs why and returns false.
@@ -40,12 +47,13 @@ signals:
     void statoCambiato(bool attiva);
     void avvioFallito();
     // Reception was switched off by a download error; `messaggio` is the
-    // engine's text.
+    // engine's text. An error that arrives with reception already off (a
+    // refresh that was still running) is only logged.
     void erroreDownload(const QString &messaggio);
     void logEvent(Vendra2Commons::LogType tipo, const QString &messaggio);
 
 private:
-    void suDownloadError(const QString &messaggio);
+    void suDownloadError(const QString &messaggio, const QString &dettaglio);
 
     OrdineDownload *m_ordineDownload;
     bool m_attiva = false;

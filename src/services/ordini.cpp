@@ -578,7 +578,7 @@ bool Ordine::impostaStato(Ordini::StatoOrdine nuovo)
 
 bool Ordine::prendiInCarico(const std::string &postazione, int64_t durataSecondi)
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         const qint64 t = now();
         QSqlQuery q = c.run(
             QStringLiteral("UPDATE ordini SET stato = 6, postazione = ?, presa_in_carico = ?,"
@@ -600,7 +600,7 @@ bool Ordine::prendiInCarico(const std::string &postazione, int64_t durataSecondi
 bool Ordine::registraFile(
     const std::vector<const File *> &files, const std::string &postazione, bool durevole)
 {
-    return guarded<File::FileException>(scope(), [&](Connection &c) {
+    return guarded<File::FileException>([&](Connection &c) {
         const DurableWrites durable(c, durevole);
         Transaction t(c);
         QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET presa_in_carico = ?"
@@ -624,7 +624,7 @@ bool Ordine::registraFile(
 
 bool Ordine::concludiPresa(Ordini::StatoOrdine nuovo, const std::string &postazione)
 {
-    return guarded<OrdineException>(scope(), [&](Connection &c) {
+    return guarded<OrdineException>([&](Connection &c) {
         const qint64 t = now();
         QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET stato = ?, postazione = '',"
                                            " ultima_modifica = ? WHERE id = ? AND stato = 6"

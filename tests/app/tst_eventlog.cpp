@@ -162,11 +162,13 @@ private slots:
         QCOMPARE(readFile(path), apptest::logTexts(*window).join(QLatin1Char('\n')));
         QVERIFY(QApplication::overrideCursor() == nullptr);
 
-        // A folder that does not exist: nothing written, nothing reported, log intact.
+        // A folder that does not exist: nothing written, the failure reported, log intact.
         DialogFacade::clearShown();
         DialogFacade::pushFile(dir.filePath(QStringLiteral("manca/registro.txt")));
         click("tbLogSalva");
-        QCOMPARE(DialogFacade::shown().size(), 1);
+        QCOMPARE(DialogFacade::shown().size(), 2);
+        QVERIFY(DialogFacade::lastShown().text.startsWith(
+            QStringLiteral("Impossibile salvare il registro eventi:\r\n")));
         QCOMPARE(log->count(), 2);
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }

@@ -3,12 +3,16 @@
 // reasons of FTP failures as the operator reads them; several stations on
 // one service, and what is kept when an order stops halfway.
 
+#include "appsettings.h"
 #include "labprova.h"
+#include "ordinedownload.h"
 #include "ordinedownloadthread.h"
+#include "ricezionecontroller.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <functional>
@@ -49,6 +53,7 @@ private slots:
     void unaSolaPostazioneVince();
     void presaPersaDuranteIlDownload();
     void immaginiIntereRegistrateAlloStop();
+    void erroriERiconnessione();
 };
 
 void TestReliability::percorsiRemotiFuoriRadice_data()
@@ -327,6 +332,47 @@ void TestReliability::immaginiIntereRegistrateAlloStop()
     for (int i = 0; i < 4; ++i)
         QCOMPARE(letto->righe[i]->file->scaricato, i < 3);
     QCOMPARE(lab.fileIn("Stampe").size() + lab.fileIn("Inviati").size(), 3);
+}
+
+// The error dialog's reconnect switches reception on and never off; an
+// error that arrives once the operator has switched reception off (a
+// refresh still running) is logged, not shown. The technical detail goes to
+// the log only.
+void TestReliability::erroriERiconnessione()
+{
+    Lab lab;
+    lab.impostaSettings();
+    QFile ini(lab.percorso("vendra2admin.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Service]\nEndpoint=\"" + lab.db().endpoint() + "\"\n");
+    ini.close();
+    setInstallationFilePath(ini.fileName());
+    appSettings().wsUsername = "admin";
+    appSettings().wsPassword = "admin";
+
+    RicezioneController c;
+    QSignalSpy mostrati(&c, &RicezioneController::erroreDownload);
+    QStringList registro;
+    connect(&c, &RicezioneController::logEvent, &c,
+        [&](Vendra2Commons::LogType, const QString &m) { registro << m; });
+    c.imposta(true);
+    QVERIFY(c.isAttiva());
+    emit c.ordineDownload()->errorOccurred("Accesso fallito: connessione rifiutata", "refused");
+    QCOMPARE(mostrati.count(), 1);
+    QCOMPARE(mostrati.at(0).at(0).toString(), QString("Accesso fallito: connessione rifiutata"));
+    QVERIFY2(registro.last().endsWith("connessione rifiutata\r\n(refused)"),
+        qPrintable(registro.last()));
+    QVERIFY(!c.isAttiva());
+    c.accendi();
+    c.accendi();
+    QVERIFY(c.isAttiva());
+
+    c.imposta(false);
+    emit c.ordineDownload()->errorOccurred("tardivo");
+    QCOMPARE(mostrati.count(), 1);
+    QVERIFY(!c.isAttiva());
+    QVERIFY(registro.last().endsWith("tardivo"));
+    setInstallationFilePath(QString());
 }
 
 QTEST_GUILESS_MAIN(TestReliability)
