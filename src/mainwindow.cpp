@@ -6,9 +6,11 @@
 #include "login.h"
 
 #include "anagrafica.h"
+#include "carte.h"
 #include "common/dialogfacade.h"
 #include "common/waitcursor.h"
 #include "downloaderrordialog.h"
+#include "formati.h"
 #include "ncreport.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
@@ -16,6 +18,7 @@
 #include "ordini.h"
 #include "ordinidaevadere.h"
 #include "prodotti.h"
+#include "reparti.h"
 #include "reportordinedettagliocustommodel.h"
 #include "ricezionecontroller.h"
 #include "settings/appsettings.h"
@@ -197,6 +200,46 @@ QMdiSubWindow *MainWindow::addSubWindow(QWidget *widget)
     updateActions();
     updateMenuFinestre();
     return window;
+}
+
+void MainWindow::on_actionNuova_carta_triggered()
+{
+    openSubWindow(CartaGestione::titolo(true),
+        [](QWidget *parent) { return new CartaGestione(parent, nullptr, true); });
+}
+
+void MainWindow::on_actionElenco_carte_triggered()
+{
+    openSubWindow(CartaElenco::titolo(), [](QWidget *parent) { return new CartaElenco(parent); });
+}
+
+void MainWindow::on_actionNuovo_formato_triggered()
+{
+    openSubWindow(FormatoGestione::titolo(true),
+        [](QWidget *parent) { return new FormatoGestione(parent, nullptr, true); });
+}
+
+void MainWindow::on_actionElenco_formati_triggered()
+{
+    openSubWindow(
+        FormatoElenco::titolo(), [](QWidget *parent) { return new FormatoElenco(parent); });
+}
+
+void MainWindow::on_actionNuovo_reparto_triggered()
+{
+    openSubWindow(RepartoGestione::titolo(true),
+        [](QWidget *parent) { return new RepartoGestione(parent, nullptr, true); });
+}
+
+void MainWindow::on_actionElenco_reparti_triggered()
+{
+    openSubWindow(
+        RepartoElenco::titolo(), [](QWidget *parent) { return new RepartoElenco(parent); });
+}
+
+void MainWindow::on_actionReparti_triggered()
+{
+    on_actionElenco_reparti_triggered();
 }
 
 void MainWindow::activateSubWindow(QMdiSubWindow *window)

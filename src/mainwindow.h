@@ -39,18 +39,13 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Shows a window as a sub-window, at most one per window title. `create`
-    // builds the window for a given parent (`QWidget *(QWidget *parent)`); it
-    // is called once without a parent to learn the title and, when no
-    // sub-window with that title is open, once more with the main window as
-    // parent. Returns the sub-window now active.
-    template <class Create> QMdiSubWindow *openSubWindow(Create create)
+    // Shows a window as a sub-window, at most one per window title. The title
+    // is known beforehand (each window class gives its own), so that a window
+    // already open is activated without building another one; otherwise
+    // `create` builds it for a given parent (`QWidget *(QWidget *parent)`).
+    // Returns the sub-window now active.
+    template <class Create> QMdiSubWindow *openSubWindow(const QString &title, Create create)
     {
-        QString title;
-        {
-            std::unique_ptr<QWidget> probe(create(nullptr));
-            title = probe->windowTitle();
-        }
         if (QMdiSubWindow *existing = findSubWindow(title)) {
             activateSubWindow(existing);
             return existing;
@@ -131,6 +126,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
+    // Catalog: papers, formats, departments.
+    void on_actionNuova_carta_triggered();
+    void on_actionElenco_carte_triggered();
+    void on_actionNuovo_formato_triggered();
+    void on_actionElenco_formati_triggered();
+    void on_actionNuovo_reparto_triggered();
+    void on_actionElenco_reparti_triggered();
+    void on_actionReparti_triggered();
     void on_actionPubblica_aggiornamento_triggered();
     void on_actionMinimizeToTrayToolbar_triggered();
     void on_actionInformazioni_triggered();

@@ -130,7 +130,9 @@ QString fileDialog(DialogFacade::Kind kind, QWidget *parent, const QString &capt
     case DialogFacade::Kind::SaveFile:
         return QFileDialog::getSaveFileName(parent, caption, dir, filter);
     case DialogFacade::Kind::ExistingDirectory:
-        return QFileDialog::getExistingDirectory(parent, caption, dir);
+        // Folders only, and the path as the user sees it, links included.
+        return QFileDialog::getExistingDirectory(
+            parent, caption, dir, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     case DialogFacade::Kind::MessageBox:
         break;
     }

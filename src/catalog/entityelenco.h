@@ -1,0 +1,211 @@
+#pragma once
+
+// The list window shared by every kind of record: search fields, a show
+// button running the query, a sortable table, a summary count and the
+// buttons New, Modify, Delete and Exit. EntityElencoBase holds the form and
+// the behaviour; EntityElenco<Tratti, Gestione> adds what depends on the
+// record type; each entity's window (CartaElenco, ...) gives its texts,
+// columns and the connection of its edit dialog's insertion signal.
+
+#include "entitytablemodel.h"
+#include "servizio.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QSize>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QFormLayout;
+class QGroupBox;
+class QHBoxLayout;
+class QItemSelection;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class TableEventFilter;
+
+struct CampoRicerca {
+    QString nome; // object name, also the search key
+    QString etichetta;
+    int lunghezza = 0;
+};
+
+struct ElencoTesti {
+    QString titolo;
+    QSize dimensione;
+    QString nomeGruppoRicerca = QStringLiteral("groupBox");
+    QString nomeGruppoRiepilogo = QStringLiteral("groupBox_2");
+    std::vector<CampoRicerca> campi;
+    QString didascaliaTotale; // "Totale carte:"
+    QString nomeTotale; // labelTotCarte
+    std::vector<int> larghezze; // initial column widths, from the first
+    QString selezionatoUno; // "Selezionata 1 carta"
+    QString selezionatiMolti; // "Selezionate %1 carte"
+    QString nuovo; // "Nuova Carta"
+    QString erroreCancellazione; // "Impossibile cancellare la carta:\r\n"
+    QString imprevistoCancellazione;
+    bool piuRighe = false; // several rows selectable
+};
+
+class EntityElencoBase : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ~EntityElencoBase() override;
+
+    QTableView *table() const { return m_table; }
+    EntityTableModelBase *modello() const { return m_modello; }
+    QSortFilterProxyModel *proxy() const { return m_proxy; }
+    TableEventFilter *tableEventFilter() const { return m_filtro; }
+
+    // Model rows of the selected records, in the order the selection lists them.
+    QList<int> righeSelezionate() const;
+
+    // The search map: one pair per filled search field, key = its object
+    // name, value = the text between "%", single quotes doubled.
+    virtual std::map<std::string, std::string> filtriRicerca() const;
+
+    // The popup menu for the selected records; none when nothing is selected.
+    std::unique_ptr<class QMenu> menuContestuale();
+
+    void done(int result) override;
+
+protected:
+    EntityElencoBase(QWidget *parent, ElencoTesti testi);
+
+    // Puts the model (owned by the derived window) behind the table.
+    void impostaModello(EntityTableModelBase *modello);
+
+    // The search group's layout (for further search widgets) and the summary's.
+    QFormLayout *moduloRicerca() const { return m_moduloRicerca; }
+    QHBoxLayout *riepilogo() const { return m_riepilogo; }
+
+    // After a query or an insertion: counts, and the table's focus.
+    virtual void aggiornaRiepilogo();
+    void dopoInserimento();
+
+    // What depends on the record type. Service failures arrive as
+    // ErroreServizio; anything else is unexpected.
+    virtual void cerca(const std::map<std::string, std::string> &filtri) = 0;
+    virtual void apriNuovo() = 0;
+    virtual void apriModifica(const QList<int> &righe) = 0;
+    // False when the service refused to delete a record without an error.
+    virtual bool elimina(const QList<int> &righe) = 0;
+
+private slots:
+    void on_pushButtonVisualizza_clicked();
+    void on_ButtonInserisci_clicked();
+    void on_pushButtonModifica_clicked();
+    void on_ButtonElimina_clicked();
+    void on_pushButtonEsci_clicked();
+    void on_table_doubleClicked(const QModelIndex &index);
+    void on_table_customContextMenuRequested(const QPoint &pos);
+
+private:
+    void on_tableSelectionChanged();
+    QPushButton *pulsante(const char *nome, const QString &testo, const char *icona);
+
+    ElencoTesti m_testi;
+    QFormLayout *m_moduloRicerca = nullptr;
+    QHBoxLayout *m_riepilogo = nullptr;
+    QLabel *m_totale = nullptr;
+    QTableView *m_table = nullptr;
+    QPushButton *m_visualizza = nullptr;
+    QPushButton *m_modifica = nullptr;
+    QPushButton *m_elimina = nullptr;
+    QList<QLineEdit *> m_campi;
+    EntityTableModelBase *m_modello = nullptr;
+    QSortFilterProxyModel *m_proxy = nullptr;
+    TableEventFilter *m_filtro = nullptr;
+};
+
+// Tratti: Entita (the record type), Eccezione (its library's exception),
+// static void accesso() (service access for its library).
+// Gestione: the edit dialog, constructed with (parent, record or null, hosted).
+// Modello: the entity's EntityTableModel, constructed with its parent.
+template <class Tratti, class Gestione, class Modello> class EntityElenco : public EntityElencoBase
+{
+public:
+    using Entita = typename Tratti::Entita;
+
+    Modello *modelloEntita() const { return m_modelloEntita; }
+
+protected:
+    EntityElenco(QWidget *parent, ElencoTesti testi)
+        : EntityElencoBase(parent, std::move(testi))
+        , m_modelloEntita(new Modello(this))
+    {
+        impostaModello(m_modelloEntita);
+    }
+
+    // Connects the dialog's insertion signal to the window's insertion slot.
+    virtual void collegaInserimento(Gestione *gestione) = 0;
+
+    // The insertion slot's work: a copy of the stored record joins the list.
+    void aggiungiCopia(const Entita &entita)
+    {
+        m_modelloEntita->aggiungi(std::make_unique<Entita>(entita));
+        dopoInserimento();
+    }
+
+    void cerca(const std::map<std::string, std::string> &filtri) override
+    {
+        Tratti::accesso();
+        Entita campione;
+        m_modelloEntita->setElenco(
+            chiamaServizio<typename Tratti::Eccezione>([&] { return campione.lista(filtri); }));
+    }
+
+    void apriNuovo() override
+    {
+        auto *gestione = new Gestione(this, nullptr, false);
+        collegaInserimento(gestione);
+        gestione->open();
+    }
+
+    // Works on a copy, so that cancelling leaves the listed record as it was.
+    void apriModifica(const QList<int> &righe) override
+    {
+        Entita *originale = righe.isEmpty() ? nullptr : m_modelloEntita->entita(righe.first());
+        if (!originale)
+            return;
+        auto copia = std::make_shared<Entita>(*originale);
+        auto *gestione = new Gestione(this, copia.get(), false);
+        connect(gestione, &QDialog::finished, this, [this, originale, copia](int esito) {
+            const int riga = m_modelloEntita->riga(originale);
+            if (esito == QDialog::Accepted && riga >= 0) {
+                *originale = *copia;
+                m_modelloEntita->rigaModificata(riga);
+            }
+            dopoInserimento();
+        });
+        gestione->open();
+    }
+
+    // The records are taken first: each deletion shifts the rows after it.
+    bool elimina(const QList<int> &righe) override
+    {
+        std::vector<const Entita *> scelte;
+        for (int riga : righe)
+            scelte.push_back(m_modelloEntita->entita(riga));
+        Tratti::accesso();
+        for (const Entita *entita : scelte) {
+            const int riga = m_modelloEntita->riga(entita);
+            if (riga >= 0 && !chiamaServizio<typename Tratti::Eccezione>([&] {
+                    return m_modelloEntita->removeRows(riga, 1);
+                }))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    Modello *m_modelloEntita;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+// Formats: list window, edit dialog (sizes in centimetres or pixels, with a
+// preview) and table model.
+
+#include "entityelenco.h"
+#include "entitygestione.h"
+#include "prodottitratti.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+using FormatoTratti = TrattiProdotti<Formato, Formato::FormatoException>;
+
+class FormatoTableModel : public EntityTableModel<Formato>
+{
+public:
+    explicit FormatoTableModel(QObject *parent = nullptr);
+};
+
+class FormatoGestione : public EntityGestione<FormatoTratti>
+{
+    Q_OBJECT
+
+public:
+    FormatoGestione(QWidget *parent, Formato *formato, bool ospitato);
+
+    static QString titolo(bool nuovo);
+
+signals:
+    void inserisciFormato(Formato *formato);
+
+protected:
+    bool valida() override;
+    void trasferisci() override;
+    void inserito() override { emit inserisciFormato(entita()); }
+
+private slots:
+    void on_larghezza_textChanged(const QString &testo);
+    void on_altezza_textChanged(const QString &testo);
+    void on_dpi_textChanged(const QString &testo);
+    void on_comboUmLarghezza_currentIndexChanged(int index);
+    void on_comboUmAltezza_currentIndexChanged(int index);
+
+private:
+    void filtraDigitazione(QLineEdit *campo, bool decimali);
+    bool validaMisura(QLineEdit *campo, const QString &vuoto, const QString &nonValido);
+    bool invariato() const;
+    void disegna();
+
+    QLineEdit *m_codice;
+    QLineEdit *m_nome;
+    QLineEdit *m_larghezza;
+    QLineEdit *m_altezza;
+    QLineEdit *m_dpi;
+    QComboBox *m_umLarghezza;
+    QComboBox *m_umAltezza;
+    QLabel *m_forma;
+    bool m_conversione = false;
+    // What an existing format showed at opening, so that saving it unchanged
+    // keeps its stored pixels (centimetres with two decimals do not map back
+    // to every pixel value).
+    QString m_testiIniziali;
+};
+
+class FormatoElenco : public EntityElenco<FormatoTratti, FormatoGestione, FormatoTableModel>
+{
+    Q_OBJECT
+
+public:
+    explicit FormatoElenco(QWidget *parent = nullptr);
+
+    static QString titolo();
+
+    void on_inserisciFormato(Formato *formato) { aggiungiCopia(*formato); }
+
+protected:
+    void collegaInserimento(FormatoGestione *gestione) override
+    {
+        connect(gestione, &FormatoGestione::inserisciFormato, this,
+            &FormatoElenco::on_inserisciFormato);
+    }
+};
