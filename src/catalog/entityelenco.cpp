@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -206,6 +207,18 @@ void EntityElencoBase::on_ButtonElimina_clicked()
         attesa.restore();
         DialogFacade::critical(this, windowTitle(), m_testi.imprevistoCancellazione);
     }
+}
+
+// Return in the table modifies (through the table's filter); the keypad's
+// Enter there does nothing, rather than re-running the query through the
+// default button.
+void EntityElencoBase::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Enter && focusWidget() == m_table) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EntityElencoBase::on_pushButtonEsci_clicked()

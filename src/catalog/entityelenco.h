@@ -80,6 +80,8 @@ public:
 protected:
     EntityElencoBase(QWidget *parent, ElencoTesti testi);
 
+    void keyPressEvent(QKeyEvent *event) override;
+
     // Puts the model (owned by the derived window) behind the table.
     void impostaModello(EntityTableModelBase *modello);
 
