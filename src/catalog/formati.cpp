@@ -111,8 +111,9 @@ FormatoGestione::FormatoGestione(QWidget *parent, Formato *formato, bool ospitat
             m_altezza->setText(QString::number(formato->altezza));
             m_larghezza->setText(QString::number(formato->larghezza));
         }
-        m_testiIniziali = m_larghezza->text() + QLatin1Char('|') + m_altezza->text()
-            + QLatin1Char('|') + m_dpi->text();
+        m_larghezzaIniziale = m_larghezza->text();
+        m_altezzaIniziale = m_altezza->text();
+        m_dpiIniziale = m_dpi->text();
     }
     collegaPerNome();
     disegna();
@@ -210,12 +211,13 @@ bool FormatoGestione::valida()
             m_dpi, tr("Indicare valore dpi."), tr("Inserire un valore valido per i dpi."));
 }
 
-bool FormatoGestione::invariato() const
+std::optional<int> FormatoGestione::invariato(const QLineEdit *campo, int pixel) const
 {
-    return !isNuovo() && m_umLarghezza->currentIndex() == 0
-        && m_testiIniziali
-        == m_larghezza->text() + QLatin1Char('|') + m_altezza->text() + QLatin1Char('|')
-            + m_dpi->text();
+    const QString &iniziale = campo == m_larghezza ? m_larghezzaIniziale : m_altezzaIniziale;
+    if (isNuovo() || m_umLarghezza->currentIndex() != 0 || m_dpi->text() != m_dpiIniziale
+        || campo->text() != iniziale)
+        return std::nullopt;
+    return pixel;
 }
 
 void FormatoGestione::trasferisci()
@@ -223,13 +225,13 @@ void FormatoGestione::trasferisci()
     Formato *f = entita();
     f->codice_formato = m_codice->text().toStdString();
     f->nome = m_nome->text().toStdString();
-    if (invariato())
-        return;
-    f->dpi = interoIniziale(m_dpi->text());
-    f->altezza
-        = pixelDaSalvare(m_altezza->text(), m_umAltezza->currentIndex() == 0, f->dpi).value_or(0);
-    f->larghezza = pixelDaSalvare(m_larghezza->text(), m_umLarghezza->currentIndex() == 0, f->dpi)
-                       .value_or(0);
+    const int dpi = interoIniziale(m_dpi->text());
+    const bool centimetri = m_umLarghezza->currentIndex() == 0;
+    f->altezza = invariato(m_altezza, f->altezza)
+                     .value_or(pixelDaSalvare(m_altezza->text(), centimetri, dpi).value_or(0));
+    f->larghezza = invariato(m_larghezza, f->larghezza)
+                       .value_or(pixelDaSalvare(m_larghezza->text(), centimetri, dpi).value_or(0));
+    f->dpi = dpi;
 }
 
 QString FormatoElenco::titolo()

@@ -7,6 +7,8 @@
 #include "entitygestione.h"
 #include "prodottitratti.h"
 
+#include <optional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -46,7 +48,8 @@ private slots:
 private:
     void filtraDigitazione(QLineEdit *campo, bool decimali);
     bool validaMisura(QLineEdit *campo, const QString &vuoto, const QString &nonValido);
-    bool invariato() const;
+    // The stored pixels of a size shown unchanged since opening; none otherwise.
+    std::optional<int> invariato(const QLineEdit *campo, int pixel) const;
     void disegna();
 
     QLineEdit *m_codice;
@@ -58,10 +61,12 @@ private:
     QComboBox *m_umAltezza;
     QLabel *m_forma;
     bool m_conversione = false;
-    // What an existing format showed at opening, so that saving it unchanged
-    // keeps its stored pixels (centimetres with two decimals do not map back
-    // to every pixel value).
-    QString m_testiIniziali;
+    // What an existing format showed at opening, so that a size saved
+    // unchanged keeps its stored pixels (centimetres with two decimals do not
+    // map back to every pixel value).
+    QString m_larghezzaIniziale;
+    QString m_altezzaIniziale;
+    QString m_dpiIniziale;
 };
 
 class FormatoElenco : public EntityElenco<FormatoTratti, FormatoGestione, FormatoTableModel>
