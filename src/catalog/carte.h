@@ -2,19 +2,17 @@
 
 // Papers: list window, edit dialog and table model.
 
-#include "entityelenco.h"
-#include "entitygestione.h"
 #include "prodottitratti.h"
 
 class QLineEdit;
 
-using CartaTratti = TrattiProdotti<Carta, Carta::CartaException>;
-
-class CartaTableModel : public EntityTableModel<Carta>
-{
-public:
-    explicit CartaTableModel(QObject *parent = nullptr);
+struct CartaTratti : TrattiProdotti<Carta, Carta::CartaException> {
+    static std::vector<ColonnaTabella<Carta>> colonne();
+    static ElencoTesti testiElenco();
+    static GestioneTesti testiGestione();
 };
+
+using CartaTableModel = EntityTableModel<CartaTratti>;
 
 class CartaGestione : public EntityGestione<CartaTratti>
 {
@@ -22,8 +20,6 @@ class CartaGestione : public EntityGestione<CartaTratti>
 
 public:
     CartaGestione(QWidget *parent, Carta *carta, bool ospitato);
-
-    static QString titolo(bool nuovo);
 
 signals:
     void inserisciCarta(Carta *carta);
@@ -40,14 +36,12 @@ private:
     QLineEdit *m_nome;
 };
 
-class CartaElenco : public EntityElenco<CartaTratti, CartaGestione, CartaTableModel>
+class CartaElenco : public EntityElenco<CartaTratti, CartaGestione>
 {
     Q_OBJECT
 
 public:
-    explicit CartaElenco(QWidget *parent = nullptr);
-
-    static QString titolo();
+    using EntityElenco::EntityElenco;
 
     void on_inserisciCarta(Carta *carta) { aggiungiCopia(*carta); }
 

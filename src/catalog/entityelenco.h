@@ -128,25 +128,30 @@ private:
     TableEventFilter *m_filtro = nullptr;
 };
 
-// Tratti: Entita (the record type), Eccezione (its library's exception),
-// static void accesso() (service access for its library).
-// Gestione: the edit dialog, constructed with (parent, record or null, hosted).
-// Modello: the entity's EntityTableModel, constructed with its parent.
-template <class Tratti, class Gestione, class Modello> class EntityElenco : public EntityElencoBase
+// Tratti describes the record type: Entita, Eccezione (its library's
+// exception), accesso() (service access for its library), colonne() and
+// testiElenco(). Gestione is the edit dialog, constructed with (parent,
+// record or null, hosted).
+template <class Tratti, class Gestione> class EntityElenco : public EntityElencoBase
 {
 public:
     using Entita = typename Tratti::Entita;
+    using Modello = EntityTableModel<Tratti>;
 
-    Modello *modelloEntita() const { return m_modelloEntita; }
+    // Known without building the window, so that the main window finds an
+    // open one by its title.
+    static QString titolo() { return Tratti::testiElenco().titolo; }
 
-protected:
-    EntityElenco(QWidget *parent, ElencoTesti testi)
-        : EntityElencoBase(parent, std::move(testi))
+    explicit EntityElenco(QWidget *parent = nullptr)
+        : EntityElencoBase(parent, Tratti::testiElenco())
         , m_modelloEntita(new Modello(this))
     {
         impostaModello(m_modelloEntita);
     }
 
+    Modello *modelloEntita() const { return m_modelloEntita; }
+
+protected:
     // Connects the dialog's insertion signal to the window's insertion slot.
     virtual void collegaInserimento(Gestione *gestione) = 0;
 

@@ -77,17 +77,24 @@ private:
     QFormLayout *m_modulo = nullptr;
 };
 
+// Tratti: Entita, Eccezione, accesso() as for the list window, and testiGestione().
 template <class Tratti> class EntityGestione : public EntityGestioneBase
 {
 public:
     using Entita = typename Tratti::Entita;
 
+    static QString titolo(bool nuovo)
+    {
+        const GestioneTesti testi = Tratti::testiGestione();
+        return nuovo ? testi.titoloNuovo : testi.titoloModifica;
+    }
+
     Entita *entita() const { return m_entita; }
 
 protected:
     // A null record means a new one, owned by the dialog.
-    EntityGestione(QWidget *parent, Entita *entita, bool ospitato, const GestioneTesti &testi)
-        : EntityGestioneBase(parent, entita == nullptr, ospitato, testi)
+    EntityGestione(QWidget *parent, Entita *entita, bool ospitato)
+        : EntityGestioneBase(parent, entita == nullptr, ospitato, Tratti::testiGestione())
         , m_proprio(entita ? nullptr : std::make_unique<Entita>())
         , m_entita(entita ? entita : m_proprio.get())
     {

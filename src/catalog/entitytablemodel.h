@@ -46,29 +46,34 @@ protected:
     virtual void togliRiga(int row) = 0;
 };
 
-template <class T> class EntityTableModel : public EntityTableModelBase
+// One column of a list: its title, the text shown and, where it differs,
+// what it sorts by.
+template <class T> struct ColonnaTabella {
+    ColonnaTabella(QString titolo, std::function<QVariant(const T &)> testo,
+        std::function<QVariant(const T &)> ordinamento = nullptr,
+        Qt::Alignment allineamento = Qt::AlignLeft | Qt::AlignVCenter)
+        : titolo(std::move(titolo))
+        , testo(std::move(testo))
+        , ordinamento(std::move(ordinamento))
+        , allineamento(allineamento)
+    {
+    }
+    QString titolo;
+    std::function<QVariant(const T &)> testo;
+    std::function<QVariant(const T &)> ordinamento;
+    Qt::Alignment allineamento;
+};
+
+// Tratti: Entita, the record type, and colonne(), its columns.
+template <class Tratti> class EntityTableModel : public EntityTableModelBase
 {
 public:
-    struct Colonna {
-        // Without `ordinamento` the column sorts by its text.
-        Colonna(QString titolo, std::function<QVariant(const T &)> testo,
-            std::function<QVariant(const T &)> ordinamento = nullptr,
-            Qt::Alignment allineamento = Qt::AlignLeft | Qt::AlignVCenter)
-            : titolo(std::move(titolo))
-            , testo(std::move(testo))
-            , ordinamento(std::move(ordinamento))
-            , allineamento(allineamento)
-        {
-        }
-        QString titolo;
-        std::function<QVariant(const T &)> testo;
-        std::function<QVariant(const T &)> ordinamento;
-        Qt::Alignment allineamento;
-    };
+    using T = typename Tratti::Entita;
+    using Colonna = ColonnaTabella<T>;
 
-    explicit EntityTableModel(std::vector<Colonna> colonne, QObject *parent = nullptr)
+    explicit EntityTableModel(QObject *parent = nullptr)
         : EntityTableModelBase(parent)
-        , m_colonne(std::move(colonne))
+        , m_colonne(Tratti::colonne())
     {
     }
 

@@ -14,43 +14,50 @@
 
 using namespace FormatoMisure;
 
-namespace
+std::vector<ColonnaTabella<Formato>> FormatoTratti::colonne()
 {
-QString traduci(const char *testo)
-{
-    return QCoreApplication::translate("FormatoTableModel", testo);
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("FormatoTableModel", testo); };
+    // The sizes and the resolution sort as numbers.
+    const auto numero = [](int Formato::*campo) {
+        return [campo](const Formato &f) { return QVariant(f.*campo); };
+    };
+    const auto testo = [](int Formato::*campo) {
+        return [campo](const Formato &f) { return QVariant(QString::number(f.*campo)); };
+    };
+    return { { tr("Codice"), [](const Formato &f) { return testoServizio(f.codice_formato); } },
+        { tr("Nome"), [](const Formato &f) { return testoServizio(f.nome); } },
+        { tr("Altezza"), testo(&Formato::altezza), numero(&Formato::altezza) },
+        { tr("Larghezza"), testo(&Formato::larghezza), numero(&Formato::larghezza) },
+        { tr("Dpi"), testo(&Formato::dpi), numero(&Formato::dpi) } };
 }
 
-QVariant numeroIntero(int valore)
+ElencoTesti FormatoTratti::testiElenco()
 {
-    return valore;
-}
-} // namespace
-
-FormatoTableModel::FormatoTableModel(QObject *parent)
-    : EntityTableModel<Formato>(
-        { { traduci("Codice"), [](const Formato &f) { return testoServizio(f.codice_formato); } },
-            { traduci("Nome"), [](const Formato &f) { return testoServizio(f.nome); } },
-            { traduci("Altezza"), [](const Formato &f) { return QString::number(f.altezza); },
-                [](const Formato &f) { return numeroIntero(f.altezza); } },
-            { traduci("Larghezza"), [](const Formato &f) { return QString::number(f.larghezza); },
-                [](const Formato &f) { return numeroIntero(f.larghezza); } },
-            { traduci("Dpi"), [](const Formato &f) { return QString::number(f.dpi); },
-                [](const Formato &f) { return numeroIntero(f.dpi); } } },
-        parent)
-{
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("FormatoElenco", testo); };
+    return { tr("Elenco Formati"), QSize(), QStringLiteral("groupBox"),
+        QStringLiteral("groupBox_2"),
+        { { QStringLiteral("codice_formato"), tr("Codice:"), 150 },
+            { QStringLiteral("nome"), tr("Nome:"), 11 } },
+        tr("Totale formati:"), QStringLiteral("labelTotFormati"), {}, tr("Selezionato 1 formato"),
+        tr("Selezionati %1 formati"), tr("Nuovo Formato"),
+        tr("Impossibile cancellare il formato:\r\n"),
+        tr("Errore imprevisto:\r\nL'eliminazione del formato non è stata eseguita."), false };
 }
 
-QString FormatoGestione::titolo(bool nuovo)
+GestioneTesti FormatoTratti::testiGestione()
 {
-    return nuovo ? tr("Inserimento formato") : tr("Modifica formato");
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("FormatoGestione", testo); };
+    return { tr("Inserimento formato"), tr("Modifica formato"), QSize(),
+        QStringLiteral("groupBoxDatiAnagrafici"), tr("Dati formato"),
+        tr("Impossibile memorizzare il formato:\r\n"),
+        tr("Errore imprevisto:\r\nL'aggiornamento del formato non è stata eseguito.") };
 }
 
 FormatoGestione::FormatoGestione(QWidget *parent, Formato *formato, bool ospitato)
-    : EntityGestione<FormatoTratti>(parent, formato, ospitato,
-        { titolo(true), titolo(false), QSize(), QStringLiteral("groupBoxDatiAnagrafici"),
-            tr("Dati formato"), tr("Impossibile memorizzare il formato:\r\n"),
-            tr("Errore imprevisto:\r\nL'aggiornamento del formato non è stata eseguito.") })
+    : EntityGestione(parent, formato, ospitato)
 {
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -232,21 +239,4 @@ void FormatoGestione::trasferisci()
     f->larghezza = invariato(m_larghezza, f->larghezza)
                        .value_or(pixelDaSalvare(m_larghezza->text(), centimetri, dpi).value_or(0));
     f->dpi = dpi;
-}
-
-QString FormatoElenco::titolo()
-{
-    return tr("Elenco Formati");
-}
-
-FormatoElenco::FormatoElenco(QWidget *parent)
-    : EntityElenco(parent,
-        { titolo(), QSize(), QStringLiteral("groupBox"), QStringLiteral("groupBox_2"),
-            { { QStringLiteral("codice_formato"), tr("Codice:"), 150 },
-                { QStringLiteral("nome"), tr("Nome:"), 11 } },
-            tr("Totale formati:"), QStringLiteral("labelTotFormati"), {},
-            tr("Selezionato 1 formato"), tr("Selezionati %1 formati"), tr("Nuovo Formato"),
-            tr("Impossibile cancellare il formato:\r\n"),
-            tr("Errore imprevisto:\r\nL'eliminazione del formato non è stata eseguita."), false })
-{
 }

@@ -3,8 +3,6 @@
 // Formats: list window, edit dialog (sizes in centimetres or pixels, with a
 // preview) and table model.
 
-#include "entityelenco.h"
-#include "entitygestione.h"
 #include "prodottitratti.h"
 
 #include <optional>
@@ -13,13 +11,13 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 
-using FormatoTratti = TrattiProdotti<Formato, Formato::FormatoException>;
-
-class FormatoTableModel : public EntityTableModel<Formato>
-{
-public:
-    explicit FormatoTableModel(QObject *parent = nullptr);
+struct FormatoTratti : TrattiProdotti<Formato, Formato::FormatoException> {
+    static std::vector<ColonnaTabella<Formato>> colonne();
+    static ElencoTesti testiElenco();
+    static GestioneTesti testiGestione();
 };
+
+using FormatoTableModel = EntityTableModel<FormatoTratti>;
 
 class FormatoGestione : public EntityGestione<FormatoTratti>
 {
@@ -27,8 +25,6 @@ class FormatoGestione : public EntityGestione<FormatoTratti>
 
 public:
     FormatoGestione(QWidget *parent, Formato *formato, bool ospitato);
-
-    static QString titolo(bool nuovo);
 
 signals:
     void inserisciFormato(Formato *formato);
@@ -69,14 +65,12 @@ private:
     QString m_dpiIniziale;
 };
 
-class FormatoElenco : public EntityElenco<FormatoTratti, FormatoGestione, FormatoTableModel>
+class FormatoElenco : public EntityElenco<FormatoTratti, FormatoGestione>
 {
     Q_OBJECT
 
 public:
-    explicit FormatoElenco(QWidget *parent = nullptr);
-
-    static QString titolo();
+    using EntityElenco::EntityElenco;
 
     void on_inserisciFormato(Formato *formato) { aggiungiCopia(*formato); }
 

@@ -16,26 +16,40 @@ const char tipoDirectory[] = "directory";
 const char tipoNoritsu[] = "canale_noritsu";
 } // namespace
 
-RepartoTableModel::RepartoTableModel(QObject *parent)
-    : EntityTableModel<Reparto>(
-        { { QCoreApplication::translate("RepartoTableModel", "Nome"),
-              [](const Reparto &r) { return testoServizio(r.nome); } },
-            { QCoreApplication::translate("RepartoTableModel", "Percorso"),
-                [](const Reparto &r) { return testoServizio(r.percorso); } } },
-        parent)
+std::vector<ColonnaTabella<Reparto>> RepartoTratti::colonne()
 {
+    return { { QCoreApplication::translate("RepartoTableModel", "Nome"),
+                 [](const Reparto &r) { return testoServizio(r.nome); } },
+        { QCoreApplication::translate("RepartoTableModel", "Percorso"),
+            [](const Reparto &r) { return testoServizio(r.percorso); } } };
 }
 
-QString RepartoGestione::titolo(bool nuovo)
+ElencoTesti RepartoTratti::testiElenco()
 {
-    return nuovo ? tr("Inserimento reparto") : tr("Modifica reparto");
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("RepartoElenco", testo); };
+    return { tr("Elenco Reparti"), QSize(), QStringLiteral("groupBox"),
+        QStringLiteral("groupBox_2"),
+        { { QStringLiteral("nome"), tr("Nome:"), 150 },
+            { QStringLiteral("percorso"), tr("Percorso:"), 11 } },
+        tr("Totale reparti:"), QStringLiteral("labelTotReparti"), { 210 },
+        tr("Selezionato 1 reparto"), tr("Selezionati %1 reparti"), tr("Nuovo Reparto"),
+        tr("Impossibile cancellare il reparto:\r\n"),
+        tr("Errore imprevisto:\r\nL'eliminazione del reparto non è stata eseguita."), false };
+}
+
+GestioneTesti RepartoTratti::testiGestione()
+{
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("RepartoGestione", testo); };
+    return { tr("Inserimento reparto"), tr("Modifica reparto"), QSize(533, 203),
+        QStringLiteral("groupDatiAccessoServer"), tr("Dati reparto"),
+        tr("Impossibile memorizzare il reparto:\r\n"),
+        tr("Errore imprevisto:\r\nL'aggiornamento del reparto non è stato eseguito.") };
 }
 
 RepartoGestione::RepartoGestione(QWidget *parent, Reparto *reparto, bool ospitato)
-    : EntityGestione<RepartoTratti>(parent, reparto, ospitato,
-        { titolo(true), titolo(false), QSize(533, 203), QStringLiteral("groupDatiAccessoServer"),
-            tr("Dati reparto"), tr("Impossibile memorizzare il reparto:\r\n"),
-            tr("Errore imprevisto:\r\nL'aggiornamento del reparto non è stato eseguito.") })
+    : EntityGestione(parent, reparto, ospitato)
 {
     m_nome = aggiungiCampo("nome", tr("Nome:"), 150);
     m_percorso = new QLineEdit(gruppo());
@@ -107,21 +121,4 @@ void RepartoGestione::trasferisci()
     r->percorso = m_percorso->text().toStdString();
     r->tipo = m_tipo->currentIndex() == 1 ? tipoNoritsu : tipoDirectory;
     r->canale_numero = m_canale->text().toStdString();
-}
-
-QString RepartoElenco::titolo()
-{
-    return tr("Elenco Reparti");
-}
-
-RepartoElenco::RepartoElenco(QWidget *parent)
-    : EntityElenco(parent,
-        { titolo(), QSize(), QStringLiteral("groupBox"), QStringLiteral("groupBox_2"),
-            { { QStringLiteral("nome"), tr("Nome:"), 150 },
-                { QStringLiteral("percorso"), tr("Percorso:"), 11 } },
-            tr("Totale reparti:"), QStringLiteral("labelTotReparti"), { 210 },
-            tr("Selezionato 1 reparto"), tr("Selezionati %1 reparti"), tr("Nuovo Reparto"),
-            tr("Impossibile cancellare il reparto:\r\n"),
-            tr("Errore imprevisto:\r\nL'eliminazione del reparto non è stata eseguita."), false })
-{
 }

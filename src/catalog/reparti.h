@@ -3,21 +3,19 @@
 // Departments: list window, edit dialog (folder, plain folder or Noritsu
 // channel) and table model.
 
-#include "entityelenco.h"
-#include "entitygestione.h"
 #include "prodottitratti.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 
-using RepartoTratti = TrattiProdotti<Reparto, Reparto::RepartoException>;
-
-class RepartoTableModel : public EntityTableModel<Reparto>
-{
-public:
-    explicit RepartoTableModel(QObject *parent = nullptr);
+struct RepartoTratti : TrattiProdotti<Reparto, Reparto::RepartoException> {
+    static std::vector<ColonnaTabella<Reparto>> colonne();
+    static ElencoTesti testiElenco();
+    static GestioneTesti testiGestione();
 };
+
+using RepartoTableModel = EntityTableModel<RepartoTratti>;
 
 class RepartoGestione : public EntityGestione<RepartoTratti>
 {
@@ -25,8 +23,6 @@ class RepartoGestione : public EntityGestione<RepartoTratti>
 
 public:
     RepartoGestione(QWidget *parent, Reparto *reparto, bool ospitato);
-
-    static QString titolo(bool nuovo);
 
 signals:
     void inserisciReparto(Reparto *reparto);
@@ -48,14 +44,12 @@ private:
     QLabel *m_stellaCanale;
 };
 
-class RepartoElenco : public EntityElenco<RepartoTratti, RepartoGestione, RepartoTableModel>
+class RepartoElenco : public EntityElenco<RepartoTratti, RepartoGestione>
 {
     Q_OBJECT
 
 public:
-    explicit RepartoElenco(QWidget *parent = nullptr);
-
-    static QString titolo();
+    using EntityElenco::EntityElenco;
 
     void on_inserisciReparto(Reparto *reparto) { aggiungiCopia(*reparto); }
 

@@ -83,18 +83,24 @@ struct ProvaTratti {
     using Entita = Prova;
     using Eccezione = Prova::ProvaException;
     static void accesso() { }
-};
-
-class ProvaTableModel : public EntityTableModel<Prova>
-{
-public:
-    explicit ProvaTableModel(QObject *parent)
-        : EntityTableModel<Prova>(
-            { { "Codice", [](const Prova &p) { return QString::fromStdString(p.codice); } },
-                { "Numero", [](const Prova &p) { return QString::number(p.numero); },
-                    [](const Prova &p) { return p.numero; }, Qt::AlignRight | Qt::AlignVCenter } },
-            parent)
+    static std::vector<ColonnaTabella<Prova>> colonne()
     {
+        return { { "Codice", [](const Prova &p) { return QString::fromStdString(p.codice); } },
+            { "Numero", [](const Prova &p) { return QString::number(p.numero); },
+                [](const Prova &p) { return p.numero; }, Qt::AlignRight | Qt::AlignVCenter } };
+    }
+    static ElencoTesti testiElenco()
+    {
+        return { "Elenco Prove", QSize(), "groupBox", "groupBox_2",
+            { { "codice", "Codice:", 150 }, { "nome", "Nome:", 11 } },
+            "Totale prove:", "labelTotProve", { 210 }, "Selezionata 1 prova",
+            "Selezionate %1 prove", "Nuova Prova", "Cancellazione:\r\n",
+            "Imprevisto in cancellazione", false };
+    }
+    static GestioneTesti testiGestione()
+    {
+        return { "Nuova prova", "Modifica prova", QSize(), "gruppo", "Dati", "Memorizzazione:\r\n",
+            "Imprevisto in memorizzazione" };
     }
 };
 
@@ -103,9 +109,7 @@ class ProvaGestione : public EntityGestione<ProvaTratti>
     Q_OBJECT
 public:
     ProvaGestione(QWidget *parent, Prova *prova, bool ospitato)
-        : EntityGestione<ProvaTratti>(parent, prova, ospitato,
-            { "Nuova prova", "Modifica prova", QSize(), "gruppo", "Dati", "Memorizzazione:\r\n",
-                "Imprevisto in memorizzazione" })
+        : EntityGestione<ProvaTratti>(parent, prova, ospitato)
     {
         codice = aggiungiCampo("codice", "Codice:", 11);
         if (prova)
@@ -127,18 +131,11 @@ protected:
     void errore() override { emit inserisciProvaErrore(); }
 };
 
-class ProvaElenco : public EntityElenco<ProvaTratti, ProvaGestione, ProvaTableModel>
+class ProvaElenco : public EntityElenco<ProvaTratti, ProvaGestione>
 {
     Q_OBJECT
 public:
-    explicit ProvaElenco(QWidget *parent = nullptr)
-        : EntityElenco(parent,
-            { "Elenco Prove", QSize(), "groupBox", "groupBox_2",
-                { { "codice", "Codice:", 150 }, { "nome", "Nome:", 11 } }, "Totale prove:",
-                "labelTotProve", { 210 }, "Selezionata 1 prova", "Selezionate %1 prove",
-                "Nuova Prova", "Cancellazione:\r\n", "Imprevisto in cancellazione", false })
-    {
-    }
+    using EntityElenco::EntityElenco;
     void on_inserisciProva(Prova *prova) { aggiungiCopia(*prova); }
 
 protected:
