@@ -69,7 +69,8 @@ public:
     QList<int> righeSelezionate() const;
 
     // The search map: one pair per filled search field, key = its object
-    // name, value = the text between "%", single quotes doubled.
+    // name, value = the text between "%", single quotes doubled. A "%" or
+    // "_" the user types stays a wildcard of the service's search.
     virtual std::map<std::string, std::string> filtriRicerca() const;
 
     // The popup menu for the selected records; none when nothing is selected.

@@ -1,0 +1,46 @@
+#pragma once
+
+// Driving a list window or an edit dialog as the user does.
+
+#include "entityelenco.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+
+namespace elencotest
+{
+
+inline void premi(QWidget *w, const char *nome)
+{
+    w->findChild<QPushButton *>(QLatin1String(nome))->click();
+}
+
+inline void scrivi(QWidget *w, const QString &nome, const QString &testo)
+{
+    w->findChild<QLineEdit *>(nome)->setText(testo);
+}
+
+inline void salva(QDialog *d)
+{
+    d->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Save)->click();
+}
+
+// The texts of one column, in the order the table shows them.
+inline QStringList colonna(const EntityElencoBase &e, int c)
+{
+    QStringList out;
+    for (int r = 0; r < e.proxy()->rowCount(); ++r)
+        out << e.proxy()->index(r, c).data().toString();
+    return out;
+}
+
+inline QString totale(const QWidget &w, const QString &nome)
+{
+    return w.findChild<QLabel *>(nome)->text();
+}
+
+} // namespace elencotest
