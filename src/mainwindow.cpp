@@ -202,39 +202,47 @@ QMdiSubWindow *MainWindow::addSubWindow(QWidget *widget)
     return window;
 }
 
+// A list window, or the edit dialog of a new record hosted in its own
+// sub-window; both classes give their title without being built.
+template <class Elenco> void MainWindow::apriElenco()
+{
+    openSubWindow(Elenco::titolo(), [](QWidget *parent) { return new Elenco(parent); });
+}
+
+template <class Gestione> void MainWindow::apriNuovo()
+{
+    openSubWindow(Gestione::titolo(true),
+        [](QWidget *parent) { return new Gestione(parent, nullptr, true); });
+}
+
 void MainWindow::on_actionNuova_carta_triggered()
 {
-    openSubWindow(CartaGestione::titolo(true),
-        [](QWidget *parent) { return new CartaGestione(parent, nullptr, true); });
+    apriNuovo<CartaGestione>();
 }
 
 void MainWindow::on_actionElenco_carte_triggered()
 {
-    openSubWindow(CartaElenco::titolo(), [](QWidget *parent) { return new CartaElenco(parent); });
+    apriElenco<CartaElenco>();
 }
 
 void MainWindow::on_actionNuovo_formato_triggered()
 {
-    openSubWindow(FormatoGestione::titolo(true),
-        [](QWidget *parent) { return new FormatoGestione(parent, nullptr, true); });
+    apriNuovo<FormatoGestione>();
 }
 
 void MainWindow::on_actionElenco_formati_triggered()
 {
-    openSubWindow(
-        FormatoElenco::titolo(), [](QWidget *parent) { return new FormatoElenco(parent); });
+    apriElenco<FormatoElenco>();
 }
 
 void MainWindow::on_actionNuovo_reparto_triggered()
 {
-    openSubWindow(RepartoGestione::titolo(true),
-        [](QWidget *parent) { return new RepartoGestione(parent, nullptr, true); });
+    apriNuovo<RepartoGestione>();
 }
 
 void MainWindow::on_actionElenco_reparti_triggered()
 {
-    openSubWindow(
-        RepartoElenco::titolo(), [](QWidget *parent) { return new RepartoElenco(parent); });
+    apriElenco<RepartoElenco>();
 }
 
 void MainWindow::on_actionReparti_triggered()

@@ -143,6 +143,8 @@ private slots:
     void on_tbLogSvuota_clicked();
 
 private:
+    template <class Elenco> void apriElenco();
+    template <class Gestione> void apriNuovo();
     void createWindowActions();
     void deferredStartup();
     void activateSubWindow(QMdiSubWindow *window);
