@@ -16,7 +16,7 @@
 template <class E, class X> struct TrattiProdotti {
     using Entita = E;
     using Eccezione = X;
-    static void accesso() { applyServiceAccessProdotti(); }
+    static void accesso() { applyServiceAccess(); }
 };
 
 inline QString testoServizio(const std::string &s)
