@@ -38,7 +38,8 @@ EntityElencoBase::EntityElencoBase(QWidget *parent, ElencoTesti testi)
         m_moduloRicerca->addRow(campo.etichetta, edit);
         m_campi.append(edit);
     }
-    m_visualizza = pulsante("pushButtonVisualizza", tr("&Visualizza"), "database-table");
+    m_visualizza = pulsante(
+        "pushButtonVisualizza", tr("&Visualizza"), ":/Resource/16x16/database-table.png");
     m_visualizza->setDefault(true);
 
     auto *sommario = new QGroupBox(tr("Riepilogo:"), this);
@@ -64,10 +65,13 @@ EntityElencoBase::EntityElencoBase(QWidget *parent, ElencoTesti testi)
     m_table->horizontalHeader()->setHighlightSections(false);
     m_table->horizontalHeader()->setStretchLastSection(false);
 
-    auto *inserisci = pulsante("ButtonInserisci", tr("&Nuovo"), "database-form-add");
-    m_modifica = pulsante("pushButtonModifica", tr("&Modifica"), "database-form");
-    m_elimina = pulsante("ButtonElimina", tr("E&limina"), "database-form-delete");
-    auto *esci = pulsante("pushButtonEsci", tr("&Esci"), "window_delete");
+    auto *inserisci
+        = pulsante("ButtonInserisci", tr("&Nuovo"), ":/Resource/16x16/database-form-add.png");
+    m_modifica
+        = pulsante("pushButtonModifica", tr("&Modifica"), ":/Resource/16x16/database-form.png");
+    m_elimina
+        = pulsante("ButtonElimina", tr("E&limina"), ":/Resource/16x16/database-form-delete.png");
+    auto *esci = pulsante("pushButtonEsci", tr("&Esci"), ":/Resource/16x16/window_delete.png");
     m_modifica->setEnabled(false);
     m_elimina->setEnabled(false);
 
@@ -96,8 +100,7 @@ EntityElencoBase::~EntityElencoBase() = default;
 
 QPushButton *EntityElencoBase::pulsante(const char *nome, const QString &testo, const char *icona)
 {
-    auto *b = new QPushButton(
-        QIcon(QStringLiteral(":/Resource/16x16/%1.png").arg(QLatin1String(icona))), testo, this);
+    auto *b = new QPushButton(QIcon(QLatin1String(icona)), testo, this);
     b->setObjectName(QLatin1String(nome));
     // Return in a search field must reach the default button whatever has focus.
     b->setAutoDefault(false);
@@ -240,14 +243,16 @@ std::unique_ptr<QMenu> EntityElencoBase::menuContestuale()
     menu->addAction(quanti == 1 ? m_testi.selezionatoUno : m_testi.selezionatiMolti.arg(quanti))
         ->setEnabled(false);
     menu->addSeparator();
-    const auto voce = [&](const char *icona, const QString &testo,
-                          void (EntityElencoBase::*slot)()) {
-        menu->addAction(QIcon(QStringLiteral(":/Resource/16x16/%1.png").arg(QLatin1String(icona))),
-            testo, this, slot);
-    };
-    voce("database-form-delete", tr("Elimina"), &EntityElencoBase::on_ButtonElimina_clicked);
-    voce("database-form", tr("Modifica"), &EntityElencoBase::on_pushButtonModifica_clicked);
-    voce("database-form-add", m_testi.nuovo, &EntityElencoBase::on_ButtonInserisci_clicked);
+    const auto voce
+        = [&](const char *icona, const QString &testo, void (EntityElencoBase::*slot)()) {
+              menu->addAction(QIcon(QLatin1String(icona)), testo, this, slot);
+          };
+    voce(":/Resource/16x16/database-form-delete.png", tr("Elimina"),
+        &EntityElencoBase::on_ButtonElimina_clicked);
+    voce(":/Resource/16x16/database-form.png", tr("Modifica"),
+        &EntityElencoBase::on_pushButtonModifica_clicked);
+    voce(":/Resource/16x16/database-form-add.png", m_testi.nuovo,
+        &EntityElencoBase::on_ButtonInserisci_clicked);
     return menu;
 }
 
