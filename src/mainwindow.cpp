@@ -11,6 +11,7 @@
 #include "common/waitcursor.h"
 #include "downloaderrordialog.h"
 #include "formati.h"
+#include "insstampawizard.h"
 #include "ncreport.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
@@ -22,6 +23,7 @@
 #include "reportordinedettagliocustommodel.h"
 #include "ricezionecontroller.h"
 #include "settings/appsettings.h"
+#include "stampe.h"
 #include "vendra2impostazioni.h"
 
 #include <QClipboard>
@@ -248,6 +250,25 @@ void MainWindow::on_actionElenco_reparti_triggered()
 void MainWindow::on_actionReparti_triggered()
 {
     on_actionElenco_reparti_triggered();
+}
+
+// A lab creating the prints of several papers asks for a new wizard at the
+// end of each one.
+void MainWindow::on_actionNuova_stampa_triggered()
+{
+    for (bool ancora = true; ancora;) {
+        ancora = false;
+        // The wizard deletes itself when it closes: its flag is read as it is accepted.
+        auto *wizard = new InsStampaWizard(this);
+        connect(
+            wizard, &QDialog::accepted, this, [&ancora, wizard] { ancora = wizard->ricomincia(); });
+        wizard->exec();
+    }
+}
+
+void MainWindow::on_actionElenco_stampe_triggered()
+{
+    apriElenco<StampaElenco>();
 }
 
 void MainWindow::activateSubWindow(QMdiSubWindow *window)

@@ -134,6 +134,8 @@ private slots:
     void on_actionNuovo_reparto_triggered();
     void on_actionElenco_reparti_triggered();
     void on_actionReparti_triggered();
+    void on_actionNuova_stampa_triggered();
+    void on_actionElenco_stampe_triggered();
     void on_actionPubblica_aggiornamento_triggered();
     void on_actionMinimizeToTrayToolbar_triggered();
     void on_actionInformazioni_triggered();

@@ -148,6 +148,11 @@ std::map<std::string, std::string> EntityElencoBase::filtriRicerca() const
     return filtri;
 }
 
+QString EntityElencoBase::domandaEliminazione(int) const
+{
+    return tr("Eliminare definitivamente questo elemento?");
+}
+
 void EntityElencoBase::aggiornaRiepilogo()
 {
     m_totale->setText(QString::number(m_modello->rowCount()));
@@ -189,7 +194,7 @@ void EntityElencoBase::on_ButtonElimina_clicked()
     if (righe.isEmpty())
         return;
     if (DialogFacade::ask(this, DialogFacade::Icon::Question, windowTitle(),
-            tr("Eliminare definitivamente questo elemento?"), { tr("Si"), tr("No") }, 1)
+            domandaEliminazione(righe.size()), { tr("Si"), tr("No") }, 1)
         != 0) {
         m_table->setFocus();
         return;

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class QFormLayout;
@@ -52,6 +53,24 @@ struct ElencoTesti {
     QString imprevistoCancellazione;
     bool piuRighe = false; // several rows selectable
 };
+
+// The records of a library's lista(): the prints come as their base class,
+// Articolo; anything that is not the list's record type is dropped.
+template <class T, class U> std::vector<T *> comeEntita(std::vector<U *> elenco)
+{
+    if constexpr (std::is_same_v<T, U>) {
+        return elenco;
+    } else {
+        std::vector<T *> out;
+        for (U *u : elenco) {
+            if (T *t = dynamic_cast<T *>(u))
+                out.push_back(t);
+            else
+                delete u;
+        }
+        return out;
+    }
+}
 
 class EntityElencoBase : public QDialog
 {
@@ -89,6 +108,9 @@ protected:
     // The search group's layout (for further search widgets) and the summary's.
     QFormLayout *moduloRicerca() const { return m_moduloRicerca; }
     QHBoxLayout *riepilogo() const { return m_riepilogo; }
+
+    // The question asked before deleting this many records.
+    virtual QString domandaEliminazione(int quanti) const;
 
     // After a query or an insertion: counts, and the table's focus.
     virtual void aggiornaRiepilogo();
@@ -167,8 +189,8 @@ protected:
     {
         Tratti::accesso();
         Entita campione;
-        m_modelloEntita->setElenco(
-            chiamaServizio<typename Tratti::Eccezione>([&] { return campione.lista(filtri); }));
+        m_modelloEntita->setElenco(comeEntita<Entita>(
+            chiamaServizio<typename Tratti::Eccezione>([&] { return campione.lista(filtri); })));
     }
 
     void apriNuovo() override
@@ -178,19 +200,36 @@ protected:
         gestione->open();
     }
 
-    // Works on a copy, so that cancelling leaves the listed record as it was.
+    // The edit dialog on working copies of the chosen records (one, unless
+    // the window lets several rows be selected).
+    virtual Gestione *nuovaGestione(const QList<Entita *> &copie)
+    {
+        return new Gestione(this, copie.first(), false);
+    }
+
+    // Works on copies, so that cancelling leaves the listed records as they were.
     void apriModifica(const QList<int> &righe) override
     {
-        Entita *originale = righe.isEmpty() ? nullptr : m_modelloEntita->entita(righe.first());
-        if (!originale)
+        std::vector<Entita *> originali;
+        auto copie = std::make_shared<std::vector<std::unique_ptr<Entita>>>();
+        QList<Entita *> lavoro;
+        for (int riga : righe) {
+            if (Entita *originale = m_modelloEntita->entita(riga)) {
+                originali.push_back(originale);
+                copie->push_back(std::make_unique<Entita>(*originale));
+                lavoro.append(copie->back().get());
+            }
+        }
+        if (originali.empty())
             return;
-        auto copia = std::make_shared<Entita>(*originale);
-        auto *gestione = new Gestione(this, copia.get(), false);
-        connect(gestione, &QDialog::finished, this, [this, originale, copia](int esito) {
-            const int riga = m_modelloEntita->riga(originale);
-            if (esito == QDialog::Accepted && riga >= 0) {
-                *originale = *copia;
-                m_modelloEntita->rigaModificata(riga);
+        auto *gestione = nuovaGestione(lavoro);
+        connect(gestione, &QDialog::finished, this, [this, originali, copie](int esito) {
+            for (size_t i = 0; esito == QDialog::Accepted && i < originali.size(); ++i) {
+                const int riga = m_modelloEntita->riga(originali[i]);
+                if (riga >= 0) {
+                    *originali[i] = *(*copie)[i];
+                    m_modelloEntita->rigaModificata(riga);
+                }
             }
             dopoInserimento();
         });

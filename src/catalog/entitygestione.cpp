@@ -88,7 +88,7 @@ void EntityGestioneBase::on_buttonBox_accepted()
             memorizzato = memorizza();
         } catch (const ErroreServizio &e) {
             attesa.restore();
-            DialogFacade::warning(this, windowTitle(), m_testi.erroreMemorizzazione + e.messaggio);
+            DialogFacade::warning(this, windowTitle(), erroreMemorizzazione() + e.messaggio);
             errore();
         } catch (...) {
             attesa.restore();

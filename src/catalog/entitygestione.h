@@ -64,6 +64,8 @@ protected:
     virtual bool memorizza() = 0; // inserisci() or modifica()
     virtual void inserito() = 0; // emits the insertion signal
     virtual void errore() { } // emits the error signal, where there is one
+    // The heading of a failed save's message.
+    virtual QString erroreMemorizzazione() const { return m_testi.erroreMemorizzazione; }
 
 private slots:
     void on_buttonBox_accepted();
