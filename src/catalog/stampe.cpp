@@ -35,43 +35,53 @@ std::optional<float> leggiPrezzo(const QString &testo)
     return float(valore);
 }
 
-namespace
+std::vector<ColonnaTabella<Stampa>> StampaTratti::colonne()
 {
-QString testoColonna(const char *testo)
-{
-    return QCoreApplication::translate("StampaTableModel", testo);
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("StampaTableModel", testo); };
+    return { { tr("Codice"), [](const Stampa &s) { return testoServizio(s.codice_stampa); } },
+        { tr("Descrizione"), [](const Stampa &s) { return testoServizio(s.nome); } },
+        { tr("Formato"), [](const Stampa &s) { return testoServizio(s.formato.nome); } },
+        { tr("Carta"), [](const Stampa &s) { return testoServizio(s.carta.nome); } },
+        { tr("Reparto"), [](const Stampa &s) { return testoServizio(s.reparto.nome); } },
+        { tr("Archiviato"), [tr](const Stampa &s) { return s.archiviato ? tr("SI") : tr("NO"); } },
+        { tr("Prezzo"),
+            [](const Stampa &s) {
+                return QStringLiteral("%1 %2").arg(testoPrezzo(s.prezzo), QStringLiteral("€"));
+            },
+            [](const Stampa &s) { return double(s.prezzo); }, Qt::AlignRight | Qt::AlignVCenter } };
 }
-} // namespace
 
-StampaTableModel::StampaTableModel(QObject *parent)
-    : EntityTableModel<Stampa>(
-        { { testoColonna("Codice"),
-              [](const Stampa &s) { return testoServizio(s.codice_stampa); } },
-            { testoColonna("Descrizione"), [](const Stampa &s) { return testoServizio(s.nome); } },
-            { testoColonna("Formato"),
-                [](const Stampa &s) { return testoServizio(s.formato.nome); } },
-            { testoColonna("Carta"), [](const Stampa &s) { return testoServizio(s.carta.nome); } },
-            { testoColonna("Reparto"),
-                [](const Stampa &s) { return testoServizio(s.reparto.nome); } },
-            { testoColonna("Archiviato"),
-                [](const Stampa &s) {
-                    return s.archiviato ? testoColonna("SI") : testoColonna("NO");
-                } },
-            { testoColonna("Prezzo"),
-                [](const Stampa &s) {
-                    return QStringLiteral("%1 %2").arg(testoPrezzo(s.prezzo), QStringLiteral("€"));
-                },
-                [](const Stampa &s) { return double(s.prezzo); },
-                Qt::AlignRight | Qt::AlignVCenter } },
-        parent)
+ElencoTesti StampaTratti::testiElenco()
 {
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("StampaElenco", testo); };
+    return { tr("Elenco Stampe"), QSize(760, 480), QStringLiteral("groupBox_filtri_di_ricerca"),
+        QStringLiteral("groupBox_2"),
+        { { QStringLiteral("codice_stampa"), tr("Codice:"), 150 },
+            { QStringLiteral("nome"), tr("Nome:"), 11 } },
+        tr("Totale stampe:"), QStringLiteral("labelTotStampe"), { 210, 210 },
+        tr("Selezionata 1 stampa"), tr("Selezionate %1 stampe"), tr("Nuova Stampa"),
+        tr("Impossibile cancellare la stampa:\r\n"),
+        tr("Errore imprevisto:\r\nL'eliminazione della stampa non è stata eseguita."), true };
+}
+
+GestioneTesti StampaTratti::testiGestione()
+{
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("StampaGestione", testo); };
+    return { tr("Inserimento stampa"), tr("Modifica stampe"), QSize(460, 420),
+        QStringLiteral("groupBoxDatiAnagrafici"), tr("Dati stampa"),
+        tr("Impossibile memorizzare la stampa:\r\n"),
+        tr("Errore imprevisto:\r\nLa memorizzazione della stampa non è stato eseguito.") };
 }
 
 // --- edit dialog --------------------------------------------------------------
 
 QString StampaGestione::titolo(bool nuovo)
 {
-    return nuovo ? tr("Inserimento stampa") : tr("Modifica stampe");
+    const GestioneTesti testi = StampaTratti::testiGestione();
+    return nuovo ? testi.titoloNuovo : testi.titoloModifica;
 }
 
 StampaGestione::StampaGestione(QWidget *parent, Stampa *stampa, bool ospitato)
@@ -80,10 +90,7 @@ StampaGestione::StampaGestione(QWidget *parent, Stampa *stampa, bool ospitato)
 }
 
 StampaGestione::StampaGestione(QWidget *parent, const QList<Stampa *> &stampe, bool ospitato)
-    : EntityGestioneBase(parent, stampe.isEmpty(), ospitato,
-        { titolo(true), titolo(false), QSize(460, 420), QStringLiteral("groupBoxDatiAnagrafici"),
-            tr("Dati stampa"), tr("Impossibile memorizzare la stampa:\r\n"),
-            tr("Errore imprevisto:\r\nLa memorizzazione della stampa non è stato eseguito.") })
+    : EntityGestioneBase(parent, stampe.isEmpty(), ospitato, StampaTratti::testiGestione())
     , m_propria(stampe.isEmpty() ? std::make_unique<Stampa>() : nullptr)
     , m_stampe(stampe.isEmpty() ? QList<Stampa *> { m_propria.get() } : stampe)
 {
@@ -288,21 +295,8 @@ QString StampaGestione::erroreMemorizzazione() const
 
 // --- list window --------------------------------------------------------------
 
-QString StampaElenco::titolo()
-{
-    return tr("Elenco Stampe");
-}
-
 StampaElenco::StampaElenco(QWidget *parent)
-    : EntityElenco(parent,
-        { titolo(), QSize(760, 480), QStringLiteral("groupBox_filtri_di_ricerca"),
-            QStringLiteral("groupBox_2"),
-            { { QStringLiteral("codice_stampa"), tr("Codice:"), 150 },
-                { QStringLiteral("nome"), tr("Nome:"), 11 } },
-            tr("Totale stampe:"), QStringLiteral("labelTotStampe"), { 210, 210 },
-            tr("Selezionata 1 stampa"), tr("Selezionate %1 stampe"), tr("Nuova Stampa"),
-            tr("Impossibile cancellare la stampa:\r\n"),
-            tr("Errore imprevisto:\r\nL'eliminazione della stampa non è stata eseguita."), true })
+    : EntityElenco(parent)
 {
     m_mostraArchiviate = new QCheckBox(tr("Mostra le stampe archiviate"), this);
     m_mostraArchiviate->setObjectName(QStringLiteral("archiviato"));

@@ -3,8 +3,6 @@
 // Prints: list window (several rows, archive filter), edit dialog changing
 // one or several prints at once, table model; and the price texts.
 
-#include "entityelenco.h"
-#include "entitygestione.h"
 #include "prodottitratti.h"
 
 #include <optional>
@@ -15,19 +13,19 @@ class QLabel;
 class QLineEdit;
 class QTextEdit;
 
-using StampaTratti = TrattiProdotti<Stampa, Stampa::StampaException>;
+struct StampaTratti : TrattiProdotti<Stampa, Stampa::StampaException> {
+    static std::vector<ColonnaTabella<Stampa>> colonne();
+    static ElencoTesti testiElenco();
+    static GestioneTesti testiGestione();
+};
+
+using StampaTableModel = EntityTableModel<StampaTratti>;
 
 // A unit price as shown: the user's locale, exactly four decimals.
 QString testoPrezzo(float prezzo);
 // A typed price: the user's locale first ("1.234,5"), then "," read as "."
 // ("1,5" and "1.5" alike); none when it is no price.
 std::optional<float> leggiPrezzo(const QString &testo);
-
-class StampaTableModel : public EntityTableModel<Stampa>
-{
-public:
-    explicit StampaTableModel(QObject *parent = nullptr);
-};
 
 class StampaGestione : public EntityGestioneBase
 {
@@ -75,14 +73,12 @@ private:
     bool m_archiviatoToccato = false;
 };
 
-class StampaElenco : public EntityElenco<StampaTratti, StampaGestione, StampaTableModel>
+class StampaElenco : public EntityElenco<StampaTratti, StampaGestione>
 {
     Q_OBJECT
 
 public:
     explicit StampaElenco(QWidget *parent = nullptr);
-
-    static QString titolo();
 
     std::map<std::string, std::string> filtriRicerca() const override;
 
