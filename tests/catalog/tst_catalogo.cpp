@@ -11,7 +11,7 @@
 #include "mainwindow.h"
 #include "reparti.h"
 #include "resources/v2resources.h"
-#include "servicedb.h"
+#include "servizioprova.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,8 +20,6 @@
 #include <QMdiSubWindow>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 
 using namespace elencotest;
@@ -69,38 +67,15 @@ class CatalogoTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<v2test::TempServiceDb> db;
-    std::unique_ptr<QTemporaryFile> ini;
-    std::unique_ptr<QTemporaryDir> cartelle;
+    ServizioProva servizio;
 
-    QString cartella(const QString &nome) const
-    {
-        QDir().mkpath(cartelle->filePath(nome));
-        return cartelle->filePath(nome);
-    }
+    QString cartella(const QString &nome) const { return servizio.cartella(nome); }
 
 private slots:
     void initTestCase() { qRegisterMetaType<Formato *>("Formato*"); }
 
-    void init()
-    {
-        DialogFacade::setScripted(true);
-        db = std::make_unique<v2test::TempServiceDb>();
-        db->applyToLibraries();
-        ini = std::make_unique<QTemporaryFile>();
-        QVERIFY(ini->open());
-        ini->write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
-        ini->flush();
-        setInstallationFilePath(ini->fileName());
-        apptest::useCredentials("admin", "admin");
-        cartelle = std::make_unique<QTemporaryDir>();
-    }
-
-    void cleanup()
-    {
-        setInstallationFilePath(QString());
-        db.reset();
-    }
+    void init() { servizio.avvia(); }
+    void cleanup() { servizio.ferma(); }
 
     // Insert, search, modify and delete through the list window, with the
     // count after each step. The new records share their key (code "001" by

@@ -4,11 +4,12 @@
 #include "apptestsupport.h"
 #include "catalogoprova.h"
 #include "common/dialogfacade.h"
+#include "elencotest.h"
 #include "insstampawizard.h"
 #include "mainwindow.h"
 #include "ordini.h"
 #include "resources/v2resources.h"
-#include "servicedb.h"
+#include "servizioprova.h"
 #include "settings/appsettings.h"
 #include "stampe.h"
 
@@ -26,11 +27,11 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
+
+using namespace elencotest;
 
 namespace
 {
@@ -43,19 +44,9 @@ template <class T> T *figlio(QObject *w, const char *nome)
     return f;
 }
 
-void premi(QWidget *w, const char *nome)
-{
-    figlio<QPushButton>(w, nome)->click();
-}
-
-void salva(QDialog *d)
-{
-    figlio<QDialogButtonBox>(d, "buttonBox")->button(QDialogButtonBox::Save)->click();
-}
-
 QString etichetta(QWidget *w, const char *nome)
 {
-    return figlio<QLabel>(w, nome)->text();
+    return totale(*w, QLatin1String(nome));
 }
 
 std::vector<std::unique_ptr<Stampa>> stampeNelServizio()
@@ -104,9 +95,7 @@ class StampeTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<v2test::TempServiceDb> db;
-    std::unique_ptr<QTemporaryFile> ini;
-    std::unique_ptr<QTemporaryDir> cartelle;
+    ServizioProva servizio;
     std::vector<Carta> carte;
     std::vector<Formato> formati;
     std::vector<Reparto> reparti;
@@ -134,7 +123,7 @@ class StampeTest : public QObject
     {
         Reparto r;
         r.nome = nome;
-        r.percorso = cartelle->path().toStdString();
+        r.percorso = servizio.cartella("reparti").toStdString();
         r.inserisci();
         reparti.push_back(r);
         return r;
@@ -152,6 +141,19 @@ class StampeTest : public QObject
         s.reparto = reparti.at(size_t(reparto));
         s.inserisci();
         return s;
+    }
+
+    // A wizard on the department page, with every format of the first paper.
+    QPointer<InsStampaWizard> wizardAiReparti()
+    {
+        QPointer<InsStampaWizard> w = new InsStampaWizard;
+        w->show();
+        w->next();
+        figlio<QListWidget>(w, "lwCarte")->item(0)->setSelected(true);
+        w->next();
+        figlio<QListWidget>(w, "lwFormati")->selectAll();
+        w->next();
+        return w;
     }
 
     // The list showing every print (archived ones too), rows selected.
@@ -176,16 +178,7 @@ private slots:
 
     void init()
     {
-        DialogFacade::setScripted(true);
-        db = std::make_unique<v2test::TempServiceDb>();
-        db->applyToLibraries();
-        ini = std::make_unique<QTemporaryFile>();
-        QVERIFY(ini->open());
-        ini->write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
-        ini->flush();
-        setInstallationFilePath(ini->fileName());
-        apptest::useCredentials("admin", "admin");
-        cartelle = std::make_unique<QTemporaryDir>();
+        servizio.avvia();
         carte.clear();
         formati.clear();
         reparti.clear();
@@ -195,11 +188,7 @@ private slots:
         reparto("Minilab");
     }
 
-    void cleanup()
-    {
-        setInstallationFilePath(QString());
-        db.reset();
-    }
+    void cleanup() { servizio.ferma(); }
 
     // The archive filter, the two counts, the columns and the menu of several rows.
     void elencoEFiltri()
@@ -406,7 +395,7 @@ private slots:
         QCOMPARE(etichetta(elenco.get(), "labelTotStampe"), QStringLiteral("1"));
 
         const v2test::CatalogoProva prova
-            = v2test::creaCatalogoProva(cartelle->path(), cartelle->path());
+            = v2test::creaCatalogoProva(servizio.cartella("a"), servizio.cartella("b"));
         Ordine o(new Utente(prova.cliente));
         o.guid = "ordine-1";
         auto *riga = new OrdineRigaStampa(&o);
@@ -527,13 +516,7 @@ private slots:
     void wizardInserimentoFallito()
     {
         formato("13x18", "13x18");
-        QPointer<InsStampaWizard> w = new InsStampaWizard;
-        w->show();
-        w->next();
-        figlio<QListWidget>(w, "lwCarte")->item(0)->setSelected(true);
-        w->next();
-        figlio<QListWidget>(w, "lwFormati")->selectAll();
-        w->next();
+        QPointer<InsStampaWizard> w = wizardAiReparti();
         auto *lwStampe = figlio<StampeListWidget>(w, "lwStampe");
         auto *lwReparti = figlio<RepartiListWidget>(w, "lwReparti");
         QCOMPARE(lwStampe->count(), 2);
@@ -560,13 +543,7 @@ private slots:
 
         // Nothing assigned: nothing inserted, and the wizard can be finished.
         delete w;
-        w = new InsStampaWizard;
-        w->show();
-        w->next();
-        figlio<QListWidget>(w, "lwCarte")->item(0)->setSelected(true);
-        w->next();
-        figlio<QListWidget>(w, "lwFormati")->selectAll();
-        w->next();
+        w = wizardAiReparti();
         w->next();
         QCOMPARE(testi(figlio<QListWidget>(w->page(4), "lwStampe")),
             QStringList({ "Nessuna stampa inserita",
