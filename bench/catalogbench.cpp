@@ -72,7 +72,7 @@ int main(int argc, char *argv[])
     setInstallationFilePath(installazione.fileName());
     appSettings().wsUsername = "admin";
     appSettings().wsPassword = "admin";
-    applyServiceAccessProdotti();
+    applyServiceAccess();
 
     Reparto reparto;
     reparto.nome = "Stampe";

@@ -171,7 +171,7 @@ void PaginaCaricata::caricaConRiprova(
         {
             WaitCursor attesa;
             try {
-                applyServiceAccessProdotti();
+                applyServiceAccess();
                 carica();
                 return;
             } catch (...) {
@@ -515,7 +515,7 @@ void insertStampe::insert(QList<Stampa *> stampe, bool isRetry)
         inCorso(true);
         m_avanzamento->setRange(0, stampe.size());
         m_avanzamento->setValue(0);
-        applyServiceAccessProdotti();
+        applyServiceAccess();
         QList<Stampa *> falliti;
         {
             WaitCursor attesa;
