@@ -4,22 +4,6 @@
 #include "settings/appsettings.h"
 
 #include <QPainter>
-#include <QUrl>
-
-QString endpointWithoutPassword(const QString &endpoint)
-{
-    if (!endpoint.contains(QLatin1String("://")))
-        return endpoint;
-    const QUrl url(endpoint);
-    if (!url.isValid() || url.password().isEmpty())
-        return endpoint;
-    return url.toString(QUrl::RemovePassword);
-}
-
-QString displayedServiceEndpoint()
-{
-    return endpointWithoutPassword(QString::fromUtf8(serviceEndpoint()));
-}
 
 AboutDialog::AboutDialog(QWidget *parent)
     : QDialog(parent)

@@ -26,8 +26,3 @@ private:
     std::unique_ptr<Ui::AboutDialog> ui;
     QPixmap background;
 };
-
-// An endpoint as shown to people (about box, event log): a password in it is
-// left out.
-QString endpointWithoutPassword(const QString &endpoint);
-QString displayedServiceEndpoint();

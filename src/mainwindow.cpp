@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "aboutdialog.h"
+#include "aggiornamentoapplicazione.h"
 #include "application.h"
 #include "login.h"
 
@@ -12,6 +13,8 @@
 #include "downloaderrordialog.h"
 #include "formati.h"
 #include "insstampawizard.h"
+#include "fileimpostazioni.h"
+#include "impostazioni.h"
 #include "ncreport.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
@@ -24,6 +27,7 @@
 #include "ricezionecontroller.h"
 #include "settings/appsettings.h"
 #include "stampe.h"
+#include "uploadbanner.h"
 #include "vendra2impostazioni.h"
 
 #include <QClipboard>
@@ -156,10 +160,18 @@ MainWindow::MainWindow(QWidget *parent)
     connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::toggleVisibility);
 
     ui->actionImposta_banner->setVisible(true);
+    for (QAction *action : { ui->actionImpostazioni, ui->actionImpostazioniToolbar,
+             ui->actionInvioFileImpostazioni, ui->actionImposta_banner })
+        action->setEnabled(true);
+
+    m_updatesCheck = std::make_unique<UpdatesCheck>();
+    connect(m_updatesCheck.get(), &UpdatesCheck::newUpdateAvailable, this,
+        &MainWindow::onNewUpdatesAvailable);
 }
 
 MainWindow::~MainWindow()
 {
+    m_updatesCheck.reset();
     // The panel empties its list while the list still exists.
     m_ordiniDaEvadere->disconnect(this);
     m_ordiniDaEvadere.reset();
@@ -420,11 +432,14 @@ void MainWindow::deferredStartup()
     if (appSettings().connectAtStartup && ui->actionAbilita_ricezione_ordini->isEnabled()
         && !ui->actionAbilita_ricezione_ordini->isChecked())
         ui->actionAbilita_ricezione_ordini->trigger();
+
+    if (appSettings().checkUpdatesAtStartup)
+        avviaControlloAggiornamenti();
 }
 
 // --- closing ------------------------------------------------------------------
 
-void MainWindow::closeEvent(QCloseEvent *event)
+bool MainWindow::accettaChiusura()
 {
     if (ui->actionAbilita_ricezione_ordini->isChecked()) {
         const QMessageBox::StandardButton answer
@@ -432,22 +447,96 @@ void MainWindow::closeEvent(QCloseEvent *event)
                 tr("Terminando l'esecuzione del programma non sarà possibile ricevere altri "
                    "ordini.\r\nSicuro di voler continuare?"),
                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
-            event->ignore();
-            return;
-        }
+        if (answer != QMessageBox::Yes)
+            return false;
     }
 
     ui->mdiArea->closeAllSubWindows();
-    if (!ui->mdiArea->subWindowList().isEmpty()) {
+    return ui->mdiArea->subWindowList().isEmpty();
+}
+
+void MainWindow::terminaApplicazione(int exitCode)
+{
+    m_chiusuraAccettata = true;
+    if (!close()) {
+        m_chiusuraAccettata = false;
+        return;
+    }
+    QCoreApplication::exit(exitCode);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const bool accettata = m_chiusuraAccettata || accettaChiusura();
+    m_chiusuraAccettata = false;
+    if (!accettata) {
         event->ignore();
         return;
     }
+    if (ui->actionAbilita_ricezione_ordini->isChecked())
+        ricezioneSpenta();
 
     QSettings settings;
     settings.setValue(QLatin1String(geometryKey), saveGeometry());
     settings.setValue(QLatin1String(stateKey), saveState());
     event->accept();
+}
+
+// --- settings, updates and banner ---------------------------------------------
+
+void MainWindow::on_actionImpostazioni_triggered()
+{
+    bool riavvio = false;
+    QString installer;
+    {
+        Impostazioni dialog(this);
+        dialog.exec();
+        riavvio = dialog.riavvioRichiesto();
+        installer = dialog.installerScaricato();
+    }
+    if (!installer.isEmpty())
+        installaAggiornamento(installer);
+    else if (riavvio && accettaChiusura())
+        terminaApplicazione(Vendra2Startup::restartExitCode);
+}
+
+void MainWindow::on_actionImpostazioniToolbar_triggered()
+{
+    on_actionImpostazioni_triggered();
+}
+
+void MainWindow::on_actionInvioFileImpostazioni_triggered()
+{
+    openSubWindow([](QWidget *parent) { return new FileImpostazioni(parent); });
+}
+
+void MainWindow::on_actionImposta_banner_triggered()
+{
+    openSubWindow([](QWidget *parent) { return new UploadBanner(parent); });
+}
+
+void MainWindow::avviaControlloAggiornamenti()
+{
+    m_updatesCheck->start(QString::fromUtf8(serviceEndpoint()));
+}
+
+void MainWindow::onNewUpdatesAvailable(vendra2__IdComponenteType)
+{
+    const QString installer = AggiornamentoApplicazione::scarica(this, m_updatesCheck->lastItem());
+    if (!installer.isEmpty())
+        installaAggiornamento(installer);
+}
+
+void MainWindow::installaAggiornamento(const QString &installer)
+{
+    if (!accettaChiusura())
+        return;
+    QString errore;
+    if (!AggiornamentoApplicazione::avviaInstaller(installer, &errore)) {
+        AggiornamentoApplicazione::segnalaAvvioFallito(this, errore);
+        return;
+    }
+    terminaApplicazione(0);
 }
 
 // --- tray ---------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/vendra2commons.h"
+#include "updateswatcher.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -66,6 +67,23 @@ public:
     OrdineDownload *ordineDownload() const { return m_ordineDownload; }
     bool isRicezioneAttiva() const;
 
+    // The orderly end of the program, in two steps, so that something can
+    // happen between them (an installer start): accettaChiusura() asks what
+    // closing asks (reception on) and closes the sub-windows, true when the
+    // program may end; terminaApplicazione() then closes the window, which
+    // stops reception (the worker is waited for when the engine goes), and
+    // ends the event loop with `exitCode`.
+    bool accettaChiusura();
+    void terminaApplicazione(int exitCode);
+    // Starts a downloaded installer once closing was agreed, then ends the
+    // program; an installer that cannot start is reported and the program
+    // goes on.
+    void installaAggiornamento(const QString &installer);
+    // An update check in the background; a newer version reaches
+    // onNewUpdatesAvailable().
+    void avviaControlloAggiornamenti();
+    UpdatesCheck *updatesCheck() const { return m_updatesCheck.get(); }
+
     // The orders-to-fulfil panel's logic (owned by the window).
     OrdiniDaEvadere *ordiniDaEvadere() const { return m_ordiniDaEvadere.get(); }
     // The state menu of tbOrdiniDaEvadereImpostaStato, rebuilt after each refresh.
@@ -125,6 +143,8 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
+    void onNewUpdatesAvailable(vendra2__IdComponenteType type);
+
 private slots:
     // Catalog: papers, formats, departments.
     void on_actionNuova_carta_triggered();
@@ -136,6 +156,10 @@ private slots:
     void on_actionReparti_triggered();
     void on_actionNuova_stampa_triggered();
     void on_actionElenco_stampe_triggered();
+    void on_actionImpostazioni_triggered();
+    void on_actionImpostazioniToolbar_triggered();
+    void on_actionInvioFileImpostazioni_triggered();
+    void on_actionImposta_banner_triggered();
     void on_actionPubblica_aggiornamento_triggered();
     void on_actionMinimizeToTrayToolbar_triggered();
     void on_actionInformazioni_triggered();
@@ -174,6 +198,9 @@ private:
     OrdineDownload *m_ordineDownload = nullptr; // m_ricezione's engine
     QMenu *m_menuStati = nullptr;
     QMenu *m_menuStampa = nullptr;
+    std::unique_ptr<UpdatesCheck> m_updatesCheck;
+    // Set by terminaApplicazione(): the close it causes was agreed already.
+    bool m_chiusuraAccettata = false;
     // Declared last: goes first, while the list widget it fills still exists.
     std::unique_ptr<OrdiniDaEvadere> m_ordiniDaEvadere;
 };

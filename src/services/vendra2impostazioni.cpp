@@ -18,6 +18,12 @@ namespace vendra2
 namespace
 {
 
+// An object's own access, or the service access of the moment.
+std::shared_ptr<const ServiceAccess> accesso(const std::shared_ptr<const ServiceAccess> &proprio)
+{
+    return proprio ? proprio : serviceAccess();
+}
+
 constexpr int BannerWidth = 640;
 constexpr int BannerHeight = 79;
 
@@ -53,9 +59,14 @@ QByteArray fittedBannerJpeg(const QString &path)
 
 // --- Impostazione ------------------------------------------------------------------
 
+Impostazione::Impostazione(ServiceAccess accesso)
+    : m_accesso(std::make_shared<const ServiceAccess>(std::move(accesso)))
+{
+}
+
 std::map<std::string, std::string> Impostazione::listaImpostazioni()
 {
-    return guarded<ImpostazioneException>([&](Connection &c) {
+    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
         std::map<std::string, std::string> out;
         QSqlQuery q = c.run(QStringLiteral("SELECT chiave, valore FROM impostazioni"));
         while (q.next())
@@ -66,7 +77,7 @@ std::map<std::string, std::string> Impostazione::listaImpostazioni()
 
 bool Impostazione::settaImpostazioni(const std::map<std::string, std::string> &impostazioni)
 {
-    return guarded<ImpostazioneException>([&](Connection &c) {
+    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
         Transaction t(c);
         for (const auto &kv : impostazioni) {
             if (kv.first.empty())
@@ -82,7 +93,7 @@ bool Impostazione::settaImpostazioni(const std::map<std::string, std::string> &i
 
 bool Impostazione::impostaBanner(const std::string &percorsoImmagine, const std::string &url)
 {
-    return guarded<ImpostazioneException>([&](Connection &c) {
+    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
         const QString path = QString::fromStdString(percorsoImmagine);
         if (path.isEmpty() || !QFileInfo(path).isFile())
             fail(code::Invalid, QStringLiteral("L'immagine \"%1\" non esiste.").arg(path));
@@ -99,7 +110,7 @@ bool Impostazione::impostaBanner(const std::string &percorsoImmagine, const std:
 
 bool Impostazione::rimuoviBanner()
 {
-    return guarded<ImpostazioneException>([&](Connection &c) {
+    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
         c.run(QStringLiteral("DELETE FROM banner"));
         return true;
     });
@@ -107,7 +118,7 @@ bool Impostazione::rimuoviBanner()
 
 Impostazione::clientBanner Impostazione::ottieniBannerCorrente()
 {
-    return guarded<ImpostazioneException>([&](Connection &c) {
+    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
         clientBanner b;
         QSqlQuery q
             = c.run(QStringLiteral("SELECT nome, immagine, url, data FROM banner WHERE id = 1"));
@@ -124,10 +135,15 @@ Impostazione::clientBanner Impostazione::ottieniBannerCorrente()
 
 // --- Aggiornamento -----------------------------------------------------------------
 
+Aggiornamento::Aggiornamento(ServiceAccess accesso)
+    : m_accesso(std::make_shared<const ServiceAccess>(std::move(accesso)))
+{
+}
+
 Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
     vendra2__IdComponenteType componente) const
 {
-    return guarded<AggiornamentoException>(
+    return guardedWith<AggiornamentoException>(accesso(m_accesso),
         [&](Connection &c) {
             AggiornamentoItem item;
             item.tipoComponente = componente;
@@ -148,7 +164,7 @@ Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
 
 bool Aggiornamento::pubblicaAggiornamento()
 {
-    return guarded<AggiornamentoException>([&](Connection &c) {
+    return guardedWith<AggiornamentoException>(accesso(m_accesso), [&](Connection &c) {
         c.run(QStringLiteral("INSERT INTO pubblicazioni (data) VALUES (?)"),
             { QDateTime::currentSecsSinceEpoch() });
         return true;

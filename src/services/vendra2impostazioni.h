@@ -3,10 +3,12 @@
 // Server settings library: the service's settings map, the client banner and
 // the program update records.
 
+#include "serviceaccess.h"
 #include "vendra2exception.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 enum vendra2__IdComponenteType {
@@ -21,6 +23,12 @@ class Impostazione
 {
 public:
     VENDRA2_NESTED_EXCEPTION(ImpostazioneException);
+
+    // Calls with the service access of the moment, or with an access of
+    // their own: for a call that must not use (nor change) the program's,
+    // such as a test of other credentials.
+    Impostazione() = default;
+    explicit Impostazione(ServiceAccess accesso);
 
     struct clientBanner {
         std::string nome; // the name the banner was set with
@@ -38,12 +46,19 @@ public:
     bool impostaBanner(const std::string &percorsoImmagine, const std::string &url);
     bool rimuoviBanner();
     clientBanner ottieniBannerCorrente();
+
+private:
+    std::shared_ptr<const ServiceAccess> m_accesso;
 };
 
 class Aggiornamento
 {
 public:
     VENDRA2_NESTED_EXCEPTION(AggiornamentoException);
+
+    Aggiornamento() = default;
+    // An access of its own, e.g. the update check's, which needs no operator.
+    explicit Aggiornamento(ServiceAccess accesso);
 
     struct AggiornamentoItem {
         vendra2__IdComponenteType tipoComponente = vendra2__IdComponenteType__ADMIN;
@@ -55,6 +70,9 @@ public:
 
     AggiornamentoItem ottieniAggiornamento(vendra2__IdComponenteType componente) const;
     bool pubblicaAggiornamento();
+
+private:
+    std::shared_ptr<const ServiceAccess> m_accesso;
 };
 
 } // namespace vendra2

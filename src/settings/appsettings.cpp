@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QSysInfo>
 #include <QThread>
+#include <QUrl>
 #include <QUuid>
 
 #include <charconv>
@@ -89,6 +90,28 @@ QString maxSingleFileSizeToText(float value)
     return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
 }
 
+QString maxSingleFileSizeToServer(float value, const QString &loadedText)
+{
+    bool ok = false;
+    const float loaded = loadedText.trimmed().toFloat(&ok);
+    if (ok && loaded == value)
+        return loadedText;
+    return maxSingleFileSizeToText(value);
+}
+
+SettingsResult storeSettings(const std::function<void(AppSettings &)> &applyFields,
+    bool saveServer)
+{
+    const SettingsResult loaded = loadSettings();
+    if (saveServer && !loaded.ok)
+        return loaded;
+    applyFields(appSettings());
+    const SettingsResult saved = saveSettings(saveServer);
+    if (!saved.ok)
+        return saved;
+    return loadSettings();
+}
+
 SettingsResult loadSettings()
 {
     assertGuiThread();
@@ -140,6 +163,7 @@ SettingsResult loadSettings()
         const float maxSize
             = fromServer(map, "ORDINERIGAFILEMAXSINGLEFILESIZE").trimmed().toFloat(&numberOk);
         s.ordineRigaFileMaxSingleFileSize = numberOk ? maxSize : 0.0f;
+        s.ordineRigaFileMaxSingleFileSizeText = fromServer(map, "ORDINERIGAFILEMAXSINGLEFILESIZE");
         s.stampaFotograficaFileNameExpression
             = fromServer(map, "STAMPA_FOTOGRAFICA_FILENAME_EXPRESSION");
         if (s.stampaFotograficaFileNameExpression.isEmpty())
@@ -201,7 +225,8 @@ SettingsResult saveSettings(bool saveServer)
             map["PATH_ACCODA"] = toServer(s.pathAccoda);
             map["ORDINERIGAFILEDOWNLOADPATH"] = toServer(s.ordineRigaFileDownloadPath);
             map["ORDINERIGAFILEMAXSINGLEFILESIZE"]
-                = toServer(maxSingleFileSizeToText(s.ordineRigaFileMaxSingleFileSize));
+                = toServer(maxSingleFileSizeToServer(
+                    s.ordineRigaFileMaxSingleFileSize, s.ordineRigaFileMaxSingleFileSizeText));
             map["STAMPA_FOTOGRAFICA_FILENAME_EXPRESSION"]
                 = toServer(s.stampaFotograficaFileNameExpression);
             map["STAMPA_FOTOGRAFICA_PATH_EXPRESSION"] = toServer(s.stampaFotograficaPathExpression);
@@ -229,6 +254,21 @@ QString &installationFileOverride()
 }
 
 } // namespace
+
+QString endpointWithoutPassword(const QString &endpoint)
+{
+    if (!endpoint.contains(QLatin1String("://")))
+        return endpoint;
+    const QUrl url(endpoint);
+    if (!url.isValid() || url.password().isEmpty())
+        return endpoint;
+    return url.toString(QUrl::RemovePassword);
+}
+
+QString displayedServiceEndpoint()
+{
+    return endpointWithoutPassword(QString::fromUtf8(serviceEndpoint()));
+}
 
 QString installationFilePath()
 {

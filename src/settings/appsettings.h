@@ -9,6 +9,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 class AppSettings
 {
 public:
@@ -41,6 +43,9 @@ public:
     QString ftpRoot;
     QString ordineRigaFileDownloadPath;
     float ordineRigaFileMaxSingleFileSize = 0.0f;
+    // The text the service held: written back as it was while the value is
+    // unchanged, since a 32-bit float cannot hold every integer it may carry.
+    QString ordineRigaFileMaxSingleFileSizeText;
     QString stampaFotograficaFileNameExpression = defaultFileNameExpression();
     QString stampaFotograficaPathExpression;
     QString pathAntepost;
@@ -78,6 +83,20 @@ SettingsResult saveSettings(bool saveServer);
 quint16 ftpPortFromText(const QString &text); // empty, invalid or out of range: 0
 QString maxSingleFileSizeToText(float value);
 
+// What is written back for ORDINERIGAFILEMAXSINGLEFILESIZE: the loaded text
+// while it still reads as the value, otherwise the value's own text.
+QString maxSingleFileSizeToServer(float value, const QString &loadedText);
+
+// Reloads the settings, lets `applyFields` put what the caller edits on top
+// and saves, so that every other key keeps what the store and the service
+// hold now (never the empty or stale values of an earlier failed load or
+// another workstation's older state). With `saveServer` the service part is
+// written too, and a failed reload stops before anything is saved. Finally
+// reloads. The result is the first failure met (the caller shows it), or
+// the final reload's success.
+SettingsResult storeSettings(const std::function<void(AppSettings &)> &applyFields,
+    bool saveServer);
+
 // The installation file beside the program:
 //   <program folder>/vendra2admin.ini
 //   [Service]
@@ -95,6 +114,11 @@ void setInstallationFilePath(const QString &path);
 // database "sqlite:<per-user application data folder>/vendra2-service.db",
 // whose folder is created here when missing.
 QByteArray serviceEndpoint();
+
+// An endpoint as shown to people (about box, event log, settings): a
+// password in it is left out.
+QString endpointWithoutPassword(const QString &endpoint);
+QString displayedServiceEndpoint();
 
 // Publishes the service access of this installation (endpoint, the
 // operator's credentials from appSettings(), operator authentication) to

@@ -87,4 +87,16 @@ AltroServizio::~AltroServizio()
     setServiceAccess(*m_prima);
 }
 
+std::map<std::string, std::string> TempServiceDb::serverSettings() const
+{
+    applyToLibraries();
+    return Impostazione().listaImpostazioni();
+}
+
+void TempServiceDb::setServerSettings(const std::map<std::string, std::string> &settings) const
+{
+    applyToLibraries();
+    Impostazione().settaImpostazioni(settings);
+}
+
 } // namespace v2test

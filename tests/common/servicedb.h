@@ -22,6 +22,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,10 @@ public:
 
     // "sqlite" or "postgresql".
     QString backend() const;
+
+    // The service's settings map, read and written as "admin".
+    std::map<std::string, std::string> serverSettings() const;
+    void setServerSettings(const std::map<std::string, std::string> &settings) const;
 
 private:
     QString m_backend;

@@ -3,9 +3,11 @@
 
 #include "labsim.h"
 
+#include "db/admin.h"
 #include "ftp/ftpclient.h"
 #include "serviceaccess.h"
 #include "vendra2exception.h"
+#include "vendra2impostazioni.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -64,9 +66,11 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Lab simulator.\n"
         "  seed    create the demo catalog, accounts, department folders and settings\n"
-        "  orders  place orders in state 2 with their images on the FTP server"));
+        "  orders  place orders in state 2 with their images on the FTP server\n"
+        "  update  publish a program version and the address of its installer"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("seed or orders"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"), QStringLiteral("seed, orders or update"));
     parser.addOptions({
         { QStringLiteral("endpoint"),
             QStringLiteral("Service endpoint (sqlite:FILE or "
@@ -97,6 +101,10 @@ int main(int argc, char *argv[])
             QStringLiteral("LIST"), QStringLiteral("0,1,2") },
         { QStringLiteral("image-bytes"),
             QStringLiteral("orders: every random image exactly B bytes."), QStringLiteral("B") },
+        { QStringLiteral("version"), QStringLiteral("update: the version, e.g. 2.4.0."),
+            QStringLiteral("X.Y.Z") },
+        { QStringLiteral("url"), QStringLiteral("update: the installer's address."),
+            QStringLiteral("URL") },
         { QStringLiteral("dump"), QStringLiteral("orders: also write the orders as JSON to FILE."),
             QStringLiteral("FILE") },
     });
@@ -104,9 +112,10 @@ int main(int argc, char *argv[])
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1)
-        return usageError(QStringLiteral("give exactly one command: seed or orders"));
+        return usageError(QStringLiteral("give exactly one command: seed, orders or update"));
     const QString command = args.first();
-    if (command != QLatin1String("seed") && command != QLatin1String("orders"))
+    if (command != QLatin1String("seed") && command != QLatin1String("orders")
+        && command != QLatin1String("update"))
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     if (parser.value(QStringLiteral("endpoint")).isEmpty())
         return usageError(QStringLiteral("--endpoint is required"));
@@ -129,6 +138,17 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     try {
+        if (command == QLatin1String("update")) {
+            const QStringList version = parser.value(QStringLiteral("version")).split('.');
+            const QString url = parser.value(QStringLiteral("url"));
+            if (version.size() != 3 || url.isEmpty())
+                return usageError(QStringLiteral("update needs --version X.Y.Z and --url URL"));
+            vendra2::registraAggiornamento(
+                { vendra2__IdComponenteType__ADMIN, version.at(0).toInt(), version.at(1).toInt(),
+                    version.at(2).toInt(), url.toStdString() });
+            out << "update published: " << version.join('.') << " at " << url << "\n";
+            return 0;
+        }
         if (command == QLatin1String("seed")) {
             labsim::SeedOptions options;
             options.root = parser.value(QStringLiteral("root"));

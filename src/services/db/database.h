@@ -119,17 +119,17 @@ public:
     OperatorsChange &operator=(const OperatorsChange &) = delete;
 };
 
-// Runs `f(connection)` for a library call with the service access of the
-// moment it starts; any failure leaves as the
+// Runs `f(connection)` for a library call with `access`; any failure leaves
+// as the
 // library class's exception E with the same code and message. A call that
 // met a lost server connection runs once more on a new one when nothing it
 // did can have been stored; otherwise it fails and the next call reconnects.
 // `f` must therefore leave its captured state as it found it until its last
 // statement has run.
 template <class E, class F>
-auto guarded(F &&f, bool anonymousAllowed = false) -> decltype(f(std::declval<Connection &>()))
+auto guardedWith(const std::shared_ptr<const ServiceAccess> &access, F &&f,
+    bool anonymousAllowed = false) -> decltype(f(std::declval<Connection &>()))
 {
-    const std::shared_ptr<const ServiceAccess> access = serviceAccess();
     try {
         for (int attempt = 0;; ++attempt) {
             Connection c(access->WsEndpoint);
@@ -144,6 +144,13 @@ auto guarded(F &&f, bool anonymousAllowed = false) -> decltype(f(std::declval<Co
     } catch (const Vendra2Exception &e) {
         throw E(e);
     }
+}
+
+// The same with the service access of the moment the call starts.
+template <class E, class F>
+auto guarded(F &&f, bool anonymousAllowed = false) -> decltype(f(std::declval<Connection &>()))
+{
+    return guardedWith<E>(serviceAccess(), std::forward<F>(f), anonymousAllowed);
 }
 
 // --- passwords -------------------------------------------------------------

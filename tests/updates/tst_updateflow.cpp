@@ -1,0 +1,221 @@
+// The main window's side of updates and restarts: the check at start-up, the
+// installer started only once closing was agreed, a failed start, and the
+// restart asked for by the settings dialog, each through the orderly close.
+
+#include "apptestsupport.h"
+#include "httpserver.h"
+
+#include "common/dialogfacade.h"
+#include "db/admin.h"
+#include "mainwindow.h"
+#include "resources/v2resources.h"
+#include "settings/appsettings.h"
+#include "vendra2impostazioni.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QtTest>
+
+namespace
+{
+
+const QByteArray installerScript = "#!/bin/sh\npwd > \"$0.started\"\n";
+
+QString tempFolder()
+{
+    return QStandardPaths::standardLocations(QStandardPaths::TempLocation).first();
+}
+
+void publish(int minor, const QString &url)
+{
+    vendra2::WsEndpoint = serviceEndpoint().toStdString();
+    vendra2::WsUsername = "admin";
+    vendra2::WsPassword = "admin";
+    vendra2::WsOperatorAuth = true;
+    vendra2::registraAggiornamento(
+        { vendra2__IdComponenteType__ADMIN, 2, minor, 0, url.toStdString() });
+}
+
+// A sub-window with unsaved work: it refuses to close while `keep` is set.
+class Ostinata : public QDialog
+{
+public:
+    bool keep = true;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (keep)
+            event->ignore();
+        else
+            QDialog::closeEvent(event);
+    }
+};
+
+// The program's event loop, as the entry point runs it; -1 when nothing ended
+// it within 20 s.
+int runEventLoop()
+{
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+    guard.start(20000);
+    return QCoreApplication::exec();
+}
+
+bool shownTitle(const QString &title)
+{
+    for (const DialogFacade::Shown &box : DialogFacade::shown()) {
+        if (box.title == title)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class UpdateFlowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(http.start());
+        http.addFile(QStringLiteral("vendra2-setup.sh"), installerScript);
+        http.addFile(QStringLiteral("rotto.exe"), QByteArray(64, '\x7f'));
+        apptest::useCredentials("admin", "admin");
+        // A closed main window ends the program; in this one process the
+        // next case must go on.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init()
+    {
+        DialogFacade::setScripted(true);
+        apptest::writeLocalSetting(QStringLiteral("CheckUpdatesAtStartup"), false);
+    }
+
+    void cleanup() { QCOMPARE(DialogFacade::pendingAnswers(), 0); }
+
+    void startupCheckFollowsTheSetting()
+    {
+        publish(5, http.url(QStringLiteral("/files/vendra2-setup.sh")));
+        for (bool enabled : { false, true }) {
+            DialogFacade::clearShown();
+            apptest::writeLocalSetting(QStringLiteral("CheckUpdatesAtStartup"), enabled);
+            MainWindow window;
+            QSignalSpy terminated(window.updatesCheck(), &UpdatesCheck::requestTerminated);
+            if (enabled)
+                DialogFacade::pushAnswer(QMessageBox::No);
+            // The deferred start-up step runs the check.
+            QCOMPARE(terminated.wait(enabled ? 10000 : 1500), enabled);
+            QTRY_COMPARE(DialogFacade::shown().size(), enabled ? 1 : 0);
+            if (!enabled)
+                continue;
+            const DialogFacade::Shown box = DialogFacade::lastShown();
+            QCOMPARE(box.title, QStringLiteral("Aggiornamento Applicazione"));
+            QCOMPARE(box.text,
+                QStringLiteral("<h3 style='color:#D16C6C'>E' disponibile una nuova versione "
+                               "dell'applicazione</h3><p style='color:#00557F'>Procedere con il "
+                               "download e l'installazione di <b>Vendra2 Admin 2.5.0</b>?</p>"));
+            QCOMPARE(box.buttons.at(box.defaultButton), QStringLiteral("Yes"));
+        }
+        // Declined: nothing was downloaded.
+        QVERIFY(!QFile::exists(tempFolder() + "/vendra2-setup.sh"));
+    }
+
+    void installerStartsOnlyAfterTheCloseWasAgreed()
+    {
+        publish(6, http.url(QStringLiteral("/files/vendra2-setup.sh")));
+        const QString marker = tempFolder() + QStringLiteral("/vendra2-setup.sh.started");
+        QFile::remove(marker);
+        MainWindow window;
+        window.show();
+        auto *ostinata = new Ostinata;
+        ostinata->setWindowTitle(QStringLiteral("Lavoro non salvato"));
+        window.addSubWindow(ostinata);
+
+        DialogFacade::clearShown();
+        DialogFacade::pushAnswer(QMessageBox::Yes);
+        window.avviaControlloAggiornamenti();
+        QTRY_VERIFY_WITH_TIMEOUT(shownTitle(QStringLiteral("Download Terminato")), 15000);
+        // The sub-window refused: no installer, the program goes on.
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(marker));
+        QVERIFY(window.isVisible());
+
+        // Agreed: the installer starts and the program's event loop ends with 0.
+        ostinata->keep = false;
+        DialogFacade::clearShown();
+        DialogFacade::pushAnswer(QMessageBox::Yes);
+        QTimer::singleShot(0, &window, [&window] { window.avviaControlloAggiornamenti(); });
+        QCOMPARE(runEventLoop(), 0);
+        QVERIFY(!window.isVisible());
+        // Marked executable and started from the temporary folder.
+        QFile started(marker);
+        QTRY_VERIFY_WITH_TIMEOUT(started.size() > 0, 10000);
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(QDir(QString::fromUtf8(started.readAll().trimmed())).canonicalPath(),
+            QDir(tempFolder()).canonicalPath());
+        QVERIFY(window.findSubWindow(QStringLiteral("Lavoro non salvato")) == nullptr);
+    }
+
+    void failedInstallerStartKeepsTheProgram()
+    {
+        publish(7, http.url(QStringLiteral("/files/rotto.exe")));
+        MainWindow window;
+        window.show();
+        DialogFacade::clearShown();
+        DialogFacade::pushAnswer(QMessageBox::Yes);
+        window.avviaControlloAggiornamenti();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            DialogFacade::lastShown().icon == DialogFacade::Icon::Critical, 15000);
+        const DialogFacade::Shown box = DialogFacade::lastShown();
+        QCOMPARE(box.title, QStringLiteral("Aggiornamento Applicazione"));
+        QVERIFY2(box.text.startsWith(
+                     QStringLiteral("Impossibile avviare l'installazione dell'aggiornamento:\r\n")),
+            qPrintable(box.text));
+        QVERIFY(window.isVisible());
+    }
+
+    void settingsRestartGoesThroughTheOrderlyClose()
+    {
+        MainWindow window;
+        window.show();
+        apptest::ModalWatcher watcher([](QDialog *dialog) {
+            if (QString::fromLatin1(dialog->metaObject()->className())
+                != QLatin1String("Impostazioni")) {
+                dialog->reject();
+                return;
+            }
+            auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("wsPassword"));
+            password->setText(QStringLiteral("x"));
+            password->setText(QStringLiteral("admin"));
+            DialogFacade::pushAnswer(0); // "Riavvia ora"
+            dialog->findChild<QPushButton *>(QStringLiteral("btSalva"))->click();
+        });
+        QTimer::singleShot(0, &window, [&window] {
+            window.findChild<QAction *>(QStringLiteral("actionImpostazioniToolbar"))->trigger();
+        });
+        QCOMPARE(runEventLoop(), 101010);
+        QCOMPARE(watcher.seen(), QStringList { QStringLiteral("Impostazioni") });
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.isRicezioneAttiva());
+    }
+
+private:
+    HttpServer http;
+};
+
+APP_TEST_MAIN(UpdateFlowTest, QApplication)
+
+#include "tst_updateflow.moc"
