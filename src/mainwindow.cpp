@@ -473,8 +473,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (ui->actionAbilita_ricezione_ordini->isChecked())
-        ricezioneSpenta();
+    if (isRicezioneAttiva())
+        m_ricezione->imposta(false);
 
     QSettings settings;
     settings.setValue(QLatin1String(geometryKey), saveGeometry());

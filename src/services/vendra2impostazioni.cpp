@@ -143,7 +143,8 @@ Aggiornamento::Aggiornamento(ServiceAccess accesso)
 Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
     vendra2__IdComponenteType componente) const
 {
-    return guardedWith<AggiornamentoException>(accesso(m_accesso),
+    return guardedWith<AggiornamentoException>(
+        accesso(m_accesso),
         [&](Connection &c) {
             AggiornamentoItem item;
             item.tipoComponente = componente;

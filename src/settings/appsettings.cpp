@@ -99,8 +99,7 @@ QString maxSingleFileSizeToServer(float value, const QString &loadedText)
     return maxSingleFileSizeToText(value);
 }
 
-SettingsResult storeSettings(const std::function<void(AppSettings &)> &applyFields,
-    bool saveServer)
+SettingsResult storeSettings(const std::function<void(AppSettings &)> &applyFields, bool saveServer)
 {
     const SettingsResult loaded = loadSettings();
     if (saveServer && !loaded.ok)
@@ -224,9 +223,8 @@ SettingsResult saveSettings(bool saveServer)
             map["PATH_ANTEPOST"] = toServer(s.pathAntepost);
             map["PATH_ACCODA"] = toServer(s.pathAccoda);
             map["ORDINERIGAFILEDOWNLOADPATH"] = toServer(s.ordineRigaFileDownloadPath);
-            map["ORDINERIGAFILEMAXSINGLEFILESIZE"]
-                = toServer(maxSingleFileSizeToServer(
-                    s.ordineRigaFileMaxSingleFileSize, s.ordineRigaFileMaxSingleFileSizeText));
+            map["ORDINERIGAFILEMAXSINGLEFILESIZE"] = toServer(maxSingleFileSizeToServer(
+                s.ordineRigaFileMaxSingleFileSize, s.ordineRigaFileMaxSingleFileSizeText));
             map["STAMPA_FOTOGRAFICA_FILENAME_EXPRESSION"]
                 = toServer(s.stampaFotograficaFileNameExpression);
             map["STAMPA_FOTOGRAFICA_PATH_EXPRESSION"] = toServer(s.stampaFotograficaPathExpression);

@@ -94,8 +94,8 @@ QString maxSingleFileSizeToServer(float value, const QString &loadedText);
 // written too, and a failed reload stops before anything is saved. Finally
 // reloads. The result is the first failure met (the caller shows it), or
 // the final reload's success.
-SettingsResult storeSettings(const std::function<void(AppSettings &)> &applyFields,
-    bool saveServer);
+SettingsResult storeSettings(
+    const std::function<void(AppSettings &)> &applyFields, bool saveServer);
 
 // The installation file beside the program:
 //   <program folder>/vendra2admin.ini

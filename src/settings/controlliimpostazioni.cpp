@@ -63,7 +63,7 @@ QString normalizzaCartella(const QString &cartella)
 BackgroundTask::Result verificaAccountInBackground(
     const QByteArray &username, const QByteArray &password)
 {
-    const vendra2::Accesso accesso { serviceEndpoint().toStdString(), username.toStdString(),
+    const ServiceAccess accesso { serviceEndpoint().toStdString(), username.toStdString(),
         password.toStdString(), true };
     return BackgroundTask::run([accesso] { Impostazione(accesso).listaImpostazioni(); });
 }

@@ -101,8 +101,12 @@ void FileImpostazioni::on_buttonBox_accepted()
         const QString cartella
             = ControlliImpostazioni::normalizzaCartella(OrdineRigaFileDownloadPath->text());
         OrdineRigaFileDownloadPath->setText(cartella);
-        storeSettings(
+        const SettingsResult esito = storeSettings(
             [cartella](AppSettings &s) { s.ordineRigaFileDownloadPath = cartella; }, true);
+        if (!esito.ok) {
+            wait.restore();
+            DialogFacade::warning(nullptr, esito.title, esito.message);
+        }
     }
     close();
 }

@@ -87,8 +87,7 @@ Impostazioni::Impostazioni(QWidget *parent)
     costruisciForm();
     connect(listWidget, &QListWidget::currentItemChanged, this, &Impostazioni::changePage);
 
-    applyServiceAccessVendra2();
-    applyServiceAccessOrdini();
+    applyServiceAccess();
 
     // The account test: without a valid account only the local settings can
     // be changed.
@@ -101,7 +100,7 @@ Impostazioni::Impostazioni(QWidget *parent)
         // What the form shows is what the service holds now, not what an
         // earlier (possibly failed) load left in memory.
         if (!m_accountNonValido)
-            loadSettings(nullptr, false);
+            loadSettings();
     }
     if (m_accountNonValido) {
         for (int row = 1; row < listWidget->count(); ++row)
@@ -632,10 +631,15 @@ void Impostazioni::applicaCampi(AppSettings &s) const
 bool Impostazioni::memorizza()
 {
     normalizzaRoot();
-    const bool ricaricato
+    const SettingsResult esito
         = storeSettings([this](AppSettings &s) { applicaCampi(s); }, !m_accountNonValido);
-    if (!ricaricato || !m_riavvioRichiesto)
-        return ricaricato;
+    if (!esito.ok) {
+        NormalCursor normal;
+        DialogFacade::warning(nullptr, esito.title, esito.message);
+        return false;
+    }
+    if (!m_riavvioRichiesto)
+        return true;
     NormalCursor normal;
     const int risposta = DialogFacade::ask(this, DialogFacade::Icon::Question,
         tr("Riavvio Richiesto"),
@@ -687,15 +691,20 @@ void Impostazioni::on_tbWsTest_clicked()
     const BackgroundTask::Result esito = ControlliImpostazioni::verificaAccountInBackground(
         wsUsername->text().toUtf8(), wsPassword->text().toUtf8());
     wait.restore();
-    if (esito.ok) {
+    mostraEsitoTest(esito.ok, esito.message);
+}
+
+void Impostazioni::mostraEsitoTest(bool riuscito, const QString &dettaglio)
+{
+    if (riuscito) {
         DialogFacade::information(
             this, tr("Test di connessione"), tr("Il test di connessione è andato a buon fine"));
-    } else {
-        DialogFacade::warning(this, tr("Test di connessione"),
-            tr("Il test di connessione è fallito!\r\nSi prega di ricontrollare i parametri di "
-               "configurazione")
-                + QStringLiteral("\r\n") + esito.message);
+        return;
     }
+    DialogFacade::warning(this, tr("Test di connessione"),
+        tr("Il test di connessione è fallito!\r\nSi prega di ricontrollare i parametri di "
+           "configurazione")
+            + QStringLiteral("\r\n") + dettaglio);
 }
 
 void Impostazioni::on_tbFtpTest_clicked()
@@ -717,15 +726,7 @@ void Impostazioni::on_tbFtpTest_clicked()
         esito.messaggio = corsa.message;
     }
     wait.restore();
-    if (esito.riuscito) {
-        DialogFacade::information(
-            this, tr("Test di connessione"), tr("Il test di connessione è andato a buon fine"));
-    } else {
-        DialogFacade::warning(this, tr("Test di connessione"),
-            tr("Il test di connessione è fallito!\r\nSi prega di ricontrollare i parametri di "
-               "configurazione")
-                + QStringLiteral("\r\n") + esito.fase + QStringLiteral("\r\n") + esito.messaggio);
-    }
+    mostraEsitoTest(esito.riuscito, esito.fase + QStringLiteral("\r\n") + esito.messaggio);
 }
 
 // --- updates ------------------------------------------------------------------

@@ -86,6 +86,8 @@ private:
     bool memorizza();
     void modificato();
     void mostraAiuto(QToolButton *button);
+    // The box of the account or FTP test; a failure adds what failed.
+    void mostraEsitoTest(bool riuscito, const QString &dettaglio);
 
     // Form (object names as the program's other code and tests know them).
     QListWidget *listWidget = nullptr;

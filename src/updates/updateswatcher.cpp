@@ -51,7 +51,7 @@ bool UpdatesWatcher::checkForProgramUpdates()
         // operator authentication off for the GUI thread's calls.
         const std::string endpoint
             = m_endpoint.isEmpty() ? serviceEndpoint().toStdString() : m_endpoint.toStdString();
-        const Aggiornamento aggiornamento(vendra2::Accesso { endpoint, {}, {}, false });
+        const Aggiornamento aggiornamento(ServiceAccess { endpoint, {}, {}, false });
         const Aggiornamento::AggiornamentoItem item
             = aggiornamento.ottieniAggiornamento(vendra2__IdComponenteType__ADMIN);
         m_item.type = item.tipoComponente;

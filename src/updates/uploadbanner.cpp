@@ -102,7 +102,7 @@ void UploadBanner::refreshCurrentBanner()
     labelBannerPreview->setPixmap(QPixmap(QStringLiteral(":/Resource/main_window_banner.jpg")));
     labelUrl->clear();
     try {
-        applyServiceAccessVendra2();
+        applyServiceAccess();
         Impostazione impostazione;
         const Impostazione::clientBanner banner = impostazione.ottieniBannerCorrente();
         if (banner.presente && !banner.immagine.empty()) {
@@ -142,7 +142,7 @@ void UploadBanner::on_pushButtonUpload_clicked()
                 tr("L'immagine specificata non esiste, si prega di specificare un file valido."));
         } else {
             try {
-                applyServiceAccessVendra2();
+                applyServiceAccess();
                 Impostazione impostazione;
                 // Paths and addresses travel as UTF-8, as the library reads them.
                 impostazione.impostaBanner(
@@ -172,7 +172,7 @@ void UploadBanner::on_pushButtonRemove_clicked()
         WaitCursor wait;
         QCoreApplication::processEvents();
         try {
-            applyServiceAccessVendra2();
+            applyServiceAccess();
             Impostazione impostazione;
             impostazione.rimuoviBanner();
         } catch (const Impostazione::ImpostazioneException &e) {

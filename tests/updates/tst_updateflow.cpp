@@ -9,6 +9,7 @@
 #include "db/admin.h"
 #include "mainwindow.h"
 #include "resources/v2resources.h"
+#include "serviceaccess.h"
 #include "settings/appsettings.h"
 #include "vendra2impostazioni.h"
 
@@ -36,10 +37,7 @@ QString tempFolder()
 
 void publish(int minor, const QString &url)
 {
-    vendra2::WsEndpoint = serviceEndpoint().toStdString();
-    vendra2::WsUsername = "admin";
-    vendra2::WsPassword = "admin";
-    vendra2::WsOperatorAuth = true;
+    setServiceAccess({ serviceEndpoint().toStdString(), "admin", "admin", true });
     vendra2::registraAggiornamento(
         { vendra2__IdComponenteType__ADMIN, 2, minor, 0, url.toStdString() });
 }

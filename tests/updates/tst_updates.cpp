@@ -12,6 +12,7 @@
 #include "updateswatcher.h"
 #include "uploadbanner.h"
 
+#include "serviceaccess.h"
 #include "v2resources.h"
 #include "vendra2impostazioni.h"
 
@@ -150,14 +151,14 @@ void TestUpdates::checkThroughTheService()
                 { vendra2__IdComponenteType__ADMIN, 2, 3, round.build, url.toStdString() });
         }
         // The GUI thread's access stays as it was: the check uses its own.
-        vendra2::WsOperatorAuth = true;
+        db->applyToLibraries();
         terminated.clear();
         available.clear();
         check.start(QString::fromUtf8(serviceEndpoint()));
         QVERIFY(terminated.wait(10000));
         QCOMPARE(available.isEmpty() ? available.wait(300) : true, round.offered);
         QVERIFY(errors.isEmpty());
-        QVERIFY(vendra2::WsOperatorAuth);
+        QVERIFY(serviceAccess()->WsOperatorAuth);
     }
     QCOMPARE(available.first().first().value<vendra2__IdComponenteType>(),
         vendra2__IdComponenteType__ADMIN);
