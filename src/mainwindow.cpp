@@ -11,10 +11,10 @@
 #include "common/dialogfacade.h"
 #include "common/waitcursor.h"
 #include "downloaderrordialog.h"
-#include "formati.h"
-#include "insstampawizard.h"
 #include "fileimpostazioni.h"
+#include "formati.h"
 #include "impostazioni.h"
+#include "insstampawizard.h"
 #include "ncreport.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
@@ -507,12 +507,13 @@ void MainWindow::on_actionImpostazioniToolbar_triggered()
 
 void MainWindow::on_actionInvioFileImpostazioni_triggered()
 {
-    openSubWindow([](QWidget *parent) { return new FileImpostazioni(parent); });
+    openSubWindow(
+        FileImpostazioni::titolo(), [](QWidget *parent) { return new FileImpostazioni(parent); });
 }
 
 void MainWindow::on_actionImposta_banner_triggered()
 {
-    openSubWindow([](QWidget *parent) { return new UploadBanner(parent); });
+    openSubWindow(UploadBanner::titolo(), [](QWidget *parent) { return new UploadBanner(parent); });
 }
 
 void MainWindow::avviaControlloAggiornamenti()

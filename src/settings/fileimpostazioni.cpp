@@ -20,7 +20,7 @@ FileImpostazioni::FileImpostazioni(QWidget *parent)
     : QDialog(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Impostazioni invio file"));
+    setWindowTitle(titolo());
 
     auto *group = new QGroupBox(tr("Cartella download"), this);
     auto *label = new QLabel(tr("Cartella di destinazione per i file inviati tramite il client"));
@@ -114,4 +114,9 @@ void FileImpostazioni::on_buttonBox_accepted()
 void FileImpostazioni::on_buttonBox_rejected()
 {
     close();
+}
+
+QString FileImpostazioni::titolo()
+{
+    return tr("Impostazioni invio file");
 }

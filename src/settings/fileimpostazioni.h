@@ -15,6 +15,9 @@ class FileImpostazioni : public QDialog
     Q_OBJECT
 
 public:
+    // The window title, known without building the window.
+    static QString titolo();
+
     explicit FileImpostazioni(QWidget *parent = nullptr);
 
     bool accountNonValido() const { return m_accountNonValido; }

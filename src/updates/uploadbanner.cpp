@@ -23,7 +23,7 @@ UploadBanner::UploadBanner(QWidget *parent)
     : QDialog(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Imposta Banner Personalizzato"));
+    setWindowTitle(titolo());
 
     auto *groupImposta = new QGroupBox(tr("Imposta banner"), this);
     auto *descrizione = new QLabel(
@@ -183,4 +183,9 @@ void UploadBanner::on_pushButtonRemove_clicked()
         refreshCurrentBanner();
     }
     pushButtonRemove->setEnabled(true);
+}
+
+QString UploadBanner::titolo()
+{
+    return tr("Imposta Banner Personalizzato");
 }

@@ -17,6 +17,9 @@ class UploadBanner : public QDialog
     Q_OBJECT
 
 public:
+    // The window title, known without building the window.
+    static QString titolo();
+
     explicit UploadBanner(QWidget *parent = nullptr);
 
 public slots:
