@@ -19,6 +19,9 @@
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
 #include "ordinedownloadwidget.h"
+#include "ordineelenco.h"
+#include "ordinegestione.h"
+#include "ordiniindownload.h"
 #include "ordini.h"
 #include "ordinidaevadere.h"
 #include "prodotti.h"
@@ -78,6 +81,11 @@ MainWindow::MainWindow(QWidget *parent)
     createWindowActions();
     updateActions();
     updateMenuFinestre();
+
+    // The order windows leave alone what this queue is about to download.
+    OrdiniInDownload::setCodaLocale([this](const std::string &guid) {
+        return ui->OrdineDownloadList->trovaOrdine(QString::fromStdString(guid)) >= 0;
+    });
 
     const QSettings settings;
     if (settings.contains(QLatin1String(geometryKey)))
@@ -172,6 +180,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     m_updatesCheck.reset();
+    OrdiniInDownload::setCodaLocale(nullptr);
     // The panel empties its list while the list still exists.
     m_ordiniDaEvadere->disconnect(this);
     m_ordiniDaEvadere.reset();
@@ -685,8 +694,59 @@ void MainWindow::on_OrdineDownloadList_itemSelectionChanged()
 {
     const bool selezione = !ui->OrdineDownloadList->selectedItems().isEmpty();
     ui->DownloadQueueItemAbort->setEnabled(selezione);
-    // The order detail window is not part of the program yet.
-    ui->DownloadQueueItemDetails->setEnabled(false);
+    ui->DownloadQueueItemDetails->setEnabled(selezione);
+}
+
+void MainWindow::on_DownloadQueueItemDetails_clicked()
+{
+    OrdineDownloadListWidget *lista = ui->OrdineDownloadList;
+    if (const OrdineDownloadWidget *selezionato = lista->widgetOrdine(lista->currentRow()))
+        apriDettaglioOrdine(selezionato->idOrdine().toStdString());
+}
+
+void MainWindow::on_OrdineDownloadList_itemDoubleClicked(QListWidgetItem *item)
+{
+    if (const OrdineDownloadWidget *w = ui->OrdineDownloadList->widgetOrdine(
+            ui->OrdineDownloadList->row(item)))
+        apriDettaglioOrdine(w->idOrdine().toStdString());
+}
+
+// The order dialog on a fresh copy of the order, which it owns until it closes.
+void MainWindow::apriDettaglioOrdine(const std::string &guid)
+{
+    auto ordine = std::make_shared<Ordine>();
+    try {
+        WaitCursor wait;
+        applyServiceAccess();
+        if (!ordine->init(guid))
+            return; // gone meanwhile
+    } catch (const Ordine::OrdineException &e) {
+        DialogFacade::warning(this, OrdineGestione::titolo(),
+            tr("Impossibile caricare le informazioni dell'ordine:\r\n")
+                + QString::fromStdString(e.getMessage()));
+        return;
+    }
+    auto *dialogo = new OrdineGestione(ordine.get(), this);
+    connect(dialogo, &OrdineGestione::ordineStatusChanged, this,
+        &MainWindow::updateOrdiniDaEvadere);
+    // The copy lives as long as the dialog.
+    connect(dialogo, &QObject::destroyed, this, [ordine] {});
+    dialogo->open();
+}
+
+void MainWindow::on_actionGestione_ordini_triggered()
+{
+    openSubWindow(OrdineElenco::titolo(), [this](QWidget *parent) {
+        auto *elenco = new OrdineElenco(parent);
+        connect(elenco, &OrdineElenco::ordineStatusChanged, this,
+            &MainWindow::updateOrdiniDaEvadere);
+        return elenco;
+    });
+}
+
+void MainWindow::on_actionGestione_ordini_toolbar_triggered()
+{
+    on_actionGestione_ordini_triggered();
 }
 
 void MainWindow::on_DownloadQueueItemAbort_clicked()
@@ -788,9 +848,12 @@ void MainWindow::on_actionOrdiniDaEvadereAnteprima_di_stampa_triggered()
     m_ordiniDaEvadere->anteprima();
 }
 
-void MainWindow::on_OrdiniDaEvadere_itemDoubleClicked(QListWidgetItem *)
+void MainWindow::on_OrdiniDaEvadere_itemDoubleClicked(QListWidgetItem *item)
 {
-    // Opening the order needs the order detail window, which is not there yet.
+    const std::vector<Ordine *> ordini = m_ordiniDaEvadere->ordini();
+    const int riga = ui->OrdiniDaEvadere->row(item);
+    if (riga >= 0 && riga < int(ordini.size()))
+        apriDettaglioOrdine(ordini[size_t(riga)]->Getguid());
 }
 
 std::unique_ptr<ReportOrdineDettaglioCustomModel> MainWindow::reportOrdiniDaEvadereDataModel()

@@ -130,6 +130,10 @@ public slots:
     void on_actionConnetti_triggered();
     void on_DownloadQueueItemAbort_clicked();
     void on_OrdineDownloadList_itemSelectionChanged();
+    void on_DownloadQueueItemDetails_clicked();
+    void on_OrdineDownloadList_itemDoubleClicked(QListWidgetItem *item);
+    void on_actionGestione_ordini_triggered();
+    void on_actionGestione_ordini_toolbar_triggered();
 
     // Orders to fulfil.
     void updateOrdiniDaEvadere();
@@ -139,6 +143,8 @@ public slots:
     void on_actionOrdiniDaEvadereAvvia_stampa_triggered();
     void on_actionOrdiniDaEvadereAnteprima_di_stampa_triggered();
     void on_OrdiniDaEvadere_itemDoubleClicked(QListWidgetItem *item);
+    // Opens the order dialog on the order with this GUID, read afresh.
+    void apriDettaglioOrdine(const std::string &guid);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -190,8 +190,8 @@ void EntityElencoBase::on_pushButtonModifica_clicked()
 
 void EntityElencoBase::on_ButtonElimina_clicked()
 {
-    const QList<int> righe = righeSelezionate();
-    if (righe.isEmpty())
+    const QList<int> righe = righeDaEliminare();
+    if (righe.isEmpty() || !eliminabili(righe))
         return;
     if (DialogFacade::ask(this, DialogFacade::Icon::Question, windowTitle(),
             domandaEliminazione(righe.size()), { tr("Si"), tr("No") }, 1)
@@ -272,6 +272,7 @@ void EntityElencoBase::on_tableSelectionChanged()
     const bool scelta = m_table->selectionModel()->hasSelection();
     m_modifica->setEnabled(scelta);
     m_elimina->setEnabled(scelta);
+    selezioneCambiata(scelta);
 }
 
 void EntityElencoBase::done(int result)

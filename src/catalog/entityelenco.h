@@ -93,7 +93,7 @@ public:
     virtual std::map<std::string, std::string> filtriRicerca() const;
 
     // The popup menu for the selected records; none when nothing is selected.
-    std::unique_ptr<class QMenu> menuContestuale();
+    virtual std::unique_ptr<class QMenu> menuContestuale();
 
     void done(int result) override;
 
@@ -124,11 +124,20 @@ protected:
     // False when the service refused to delete a record without an error.
     virtual bool elimina(const QList<int> &righe) = 0;
 
-private slots:
+    // The rows Delete acts on (the selected ones unless a window says
+    // otherwise), and a check of them before the question; false stops.
+    virtual QList<int> righeDaEliminare() const { return righeSelezionate(); }
+    virtual bool eliminabili(const QList<int> &) { return true; }
+    // After the selection changed and Modify and Delete followed it.
+    virtual void selezioneCambiata(bool) { }
+
+protected slots:
     void on_pushButtonVisualizza_clicked();
     void on_ButtonInserisci_clicked();
     void on_pushButtonModifica_clicked();
     void on_ButtonElimina_clicked();
+
+private slots:
     void on_pushButtonEsci_clicked();
     void on_table_doubleClicked(const QModelIndex &index);
     void on_table_customContextMenuRequested(const QPoint &pos);

@@ -1,0 +1,511 @@
+// The order list window and the order dialog end to end on the real service
+// (an SQLite file, or PostgreSQL with V2_TEST_BACKEND=postgresql): filters,
+// summary, state changes and deletes refused while an order is downloading
+// or queued here, envelopes printed to PDF, line edits, folders, and the
+// main window's ways in.
+
+#include "apptestsupport.h"
+#include "cartelleordine.h"
+#include "catalogoprova.h"
+#include "common/dialogfacade.h"
+#include "mainwindow.h"
+#include "ncreport.h"
+#include "ordineelenco.h"
+#include "ordinegestione.h"
+#include "ordiniindownload.h"
+#include "pdftools.h"
+#include "resources/v2resources.h"
+#include "righeordinetablemodel.h"
+#include "servicedb.h"
+#include "settings/appsettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QToolButton>
+#include <QtTest>
+
+namespace
+{
+
+QString testo(const QWidget &w, const char *nome)
+{
+    if (auto *l = w.findChild<QLabel *>(QLatin1String(nome)))
+        return l->text();
+    return w.findChild<QLineEdit *>(QLatin1String(nome))->text();
+}
+
+void scrivi(QWidget &w, const char *nome, const QString &t)
+{
+    w.findChild<QLineEdit *>(QLatin1String(nome))->setText(t);
+}
+
+void premi(QWidget &w, const char *nome)
+{
+    w.findChild<QAbstractButton *>(QLatin1String(nome))->click();
+}
+
+Ordine dalServizio(const std::string &guid)
+{
+    Ordine o;
+    o.init(guid);
+    return o;
+}
+
+} // namespace
+
+class GestioneOrdiniTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<v2test::TempServiceDb> db;
+    std::unique_ptr<QTemporaryFile> ini;
+    std::unique_ptr<QTemporaryDir> cartelle;
+    std::map<int, std::string> guid; // by order number
+
+    // Orders by number: state, customer (0 private, 1 company), age in days.
+    void creaOrdini()
+    {
+        const v2test::CatalogoProva c
+            = v2test::creaCatalogoProva(cartelle->filePath("dir"), cartelle->filePath("noritsu"));
+        Utente azienda;
+        azienda.codice_utente = "00002";
+        azienda.username = "fotolab";
+        azienda.password = "x";
+        azienda.ragione_sociale = "Foto Lab Srl";
+        azienda.nome = "Anna";
+        azienda.cognome = "Neri";
+        azienda.inserisci();
+        const struct {
+            int numero, stato, cliente, giorni;
+        } ordini[] = { { 9, 3, 0, 2 }, { 10, 7, 1, 5 }, { 11, 5, 1, 10 }, { 120, 4, 0, 3 },
+            { 121, 6, 0, 1 }, { 122, 1, 1, 1 }, { 123, 2, 0, 40 } };
+        for (const auto &d : ordini) {
+            Ordine o(new Utente(d.cliente ? azienda : c.cliente));
+            o.numero = d.numero;
+            o.stato = Ordini::StatoOrdine(d.stato);
+            o.data = int32_t(QDateTime::currentDateTime().addDays(-d.giorni).toSecsSinceEpoch());
+            o.spese_spedizione = 2.5f;
+            o.totale = 2.5f;
+            const struct {
+                const Stampa *stampa;
+                int quantita;
+                float prezzo;
+            } righe[] = { { &c.stampaDir, 10, 0.15f }, { &c.stampaDir, 5, 0.20f },
+                { &c.stampaNoritsu, 2, 0.5f } };
+            for (const auto &r : righe) {
+                auto *riga = new OrdineRigaStampa(&o);
+                riga->stampa = *r.stampa;
+                riga->reparto = r.stampa->reparto;
+                riga->codice_articolo = r.stampa->codice_stampa;
+                riga->descrizione = "stampa";
+                riga->quantita = r.quantita;
+                riga->prezzo_unitario = r.prezzo;
+                riga->file = new File;
+                riga->file->nome_file_sorgente = "foto.jpg";
+                o.righe.push_back(riga);
+                o.totale += float(r.quantita) * r.prezzo;
+            }
+            QVERIFY(o.inserisci());
+            guid[d.numero] = o.guid;
+        }
+    }
+
+    // A window that searched with the given state (-1 "(Tutti)").
+    std::unique_ptr<OrdineElenco> cercaTutti(int stato = -1)
+    {
+        auto e = std::make_unique<OrdineElenco>();
+        auto *combo = e->findChild<QComboBox *>("stato_ordine");
+        combo->setCurrentIndex(combo->findData(stato));
+        premi(*e, "pushButtonVisualizza");
+        return e;
+    }
+
+    static int riga(const OrdineElenco &e, int numero)
+    {
+        for (int r = 0; r < e.proxy()->rowCount(); ++r) {
+            if (e.proxy()->index(r, 0).data().toInt() == numero)
+                return r;
+        }
+        return -1;
+    }
+
+    static void spunta(OrdineElenco &e, int numero, bool si = true)
+    {
+        QVERIFY(e.proxy()->setData(e.proxy()->index(riga(e, numero), 0),
+            si ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole));
+    }
+
+    int stato(int numero) { return dalServizio(guid[numero]).stato; }
+
+    static QString stampaInPdf(const QString &pdf)
+    {
+        NCReport::setPrintDialogHook([pdf](QPrinter *printer, QWidget *) {
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            return true;
+        });
+        return pdf;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+        QDir::setCurrent(QStringLiteral(V2_BIN_DIR));
+    }
+
+    void init()
+    {
+        DialogFacade::setScripted(true);
+        db = std::make_unique<v2test::TempServiceDb>();
+        db->applyToLibraries();
+        ini = std::make_unique<QTemporaryFile>();
+        QVERIFY(ini->open());
+        ini->write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
+        ini->flush();
+        setInstallationFilePath(ini->fileName());
+        apptest::useCredentials("admin", "admin");
+        cartelle = std::make_unique<QTemporaryDir>();
+        creaOrdini();
+    }
+
+    void cleanup()
+    {
+        NCReport::setPrintDialogHook(nullptr);
+        CartelleOrdine::setApri(nullptr);
+        OrdiniInDownload::setCodaLocale(nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!QApplication::overrideCursor());
+        setInstallationFilePath(QString());
+        db.reset();
+    }
+
+    void filtri_data()
+    {
+        QTest::addColumn<int>("stato");
+        QTest::addColumn<QString>("utente");
+        QTest::addColumn<QString>("intestatario");
+        QTest::addColumn<QString>("numeroDa");
+        QTest::addColumn<QString>("numeroA");
+        QTest::addColumn<int>("giorni");
+        QTest::addColumn<QList<int>>("numeri");
+        QTest::addColumn<QString>("numeriMostrati");
+        const QList<int> mese { 9, 10, 11, 120, 121, 122 }, azienda { 10, 11, 122 };
+        QTest::newRow("Ricevuto, un mese") << 3 << ""
+                                           << ""
+                                           << ""
+                                           << "" << 0 << QList<int> { 9 } << "-";
+        QTest::newRow("(Tutti)") << -1 << ""
+                                 << ""
+                                 << ""
+                                 << "" << 0 << mese << "-";
+        QTest::newRow("da 60 giorni") << -1 << ""
+                                      << ""
+                                      << ""
+                                      << "" << 60 << mese + QList<int> { 123 } << "-";
+        QTest::newRow("utente") << -1 << "fotol"
+                                << ""
+                                << ""
+                                << "" << 0 << azienda << "-";
+        QTest::newRow("intestatario") << -1 << ""
+                                      << "Neri"
+                                      << ""
+                                      << "" << 0 << azienda << "-";
+        QTest::newRow("solo numeroDa") << -1 << ""
+                                       << ""
+                                       << "120"
+                                       << "" << 0 << QList<int> { 120 } << "120-120";
+        QTest::newRow("intervallo") << -1 << ""
+                                    << ""
+                                    << "10"
+                                    << "120" << 0 << QList<int> { 10, 11, 120 } << "10-120";
+    }
+
+    void filtri()
+    {
+        OrdineElenco e;
+        auto *combo = e.findChild<QComboBox *>("stato_ordine");
+        QCOMPARE(combo->currentData().toInt(), 3);
+        QCOMPARE(combo->itemText(0), QStringLiteral("(Tutti)"));
+        QCOMPARE(combo->count(), 8);
+        QFETCH(int, stato);
+        combo->setCurrentIndex(combo->findData(stato));
+        QFETCH(QString, utente);
+        QFETCH(QString, intestatario);
+        QFETCH(QString, numeroDa);
+        QFETCH(QString, numeroA);
+        QFETCH(int, giorni);
+        QFETCH(QList<int>, numeri);
+        QFETCH(QString, numeriMostrati);
+        scrivi(e, "utente", utente);
+        scrivi(e, "intestatario", intestatario);
+        scrivi(e, "numeroDa", numeroDa);
+        scrivi(e, "numeroA", numeroA);
+        if (giorni)
+            e.findChild<QDateEdit *>("dataDa")->setDate(QDate::currentDate().addDays(-giorni));
+        QVERIFY(!e.findChild<QCheckBox *>("checkBoxSelectAll")->isEnabled());
+        premi(e, "pushButtonVisualizza");
+        QList<int> visti;
+        for (int r = 0; r < e.proxy()->rowCount(); ++r)
+            visti << e.proxy()->index(r, 0).data().toInt();
+        std::sort(visti.begin(), visti.end());
+        QCOMPARE(visti, numeri);
+        QCOMPARE(testo(e, "numeroDa") + "-" + testo(e, "numeroA"), numeriMostrati);
+        QVERIFY(e.findChild<QCheckBox *>("checkBoxSelectAll")->isEnabled());
+        QVERIFY(DialogFacade::shown().isEmpty());
+    }
+
+    void riepilogoESelezionaTutti()
+    {
+        auto e = cercaTutti();
+        const QStringList conteggi { testo(*e, "labelTotDaEvadere"), testo(*e, "labelTotEvasi"),
+            testo(*e, "labelTotAnnullati"), testo(*e, "labelTotInCoda"),
+            testo(*e, "labelTotOrdini") };
+        QCOMPARE(conteggi, QStringList({ "2", "1", "1", "1", "6" }));
+        auto *tutti = e->findChild<QCheckBox *>("checkBoxSelectAll");
+        QVERIFY(!e->findChild<QToolButton *>("toolButtonImpostaStato")->isEnabled());
+        tutti->click();
+        QCOMPARE(e->modelloOrdini()->righeSpuntate().size(), 6);
+        QVERIFY(e->findChild<QToolButton *>("toolButtonImpostaStato")->isEnabled());
+        QVERIFY(e->findChild<QPushButton *>("ButtonElimina")->isEnabled());
+        tutti->click();
+        QVERIFY(e->modelloOrdini()->righeSpuntate().isEmpty());
+        QVERIFY(!e->findChild<QToolButton *>("toolButtonStampa")->isEnabled());
+    }
+
+    // Ticked orders change together; an order that went to "In Coda" since
+    // the search, or that this program's queue holds, stops the whole set.
+    void cambioStato()
+    {
+        auto e = cercaTutti();
+        QSignalSpy avvisi(e.get(), &OrdineElenco::ordineStatusChanged);
+        spunta(*e, 9);
+        const auto voci = [&] {
+            QStringList out;
+            const std::unique_ptr<QMenu> menu = e->menuStati();
+            for (QAction *a : menu->actions())
+                out << a->text() + (a->isChecked() ? "*" : "");
+            return out.join(',');
+        };
+        // Every state but "In Coda"; the one all ticked orders share is checked.
+        QCOMPARE(voci(),
+            QStringLiteral("Annullato,Evaso,In lavorazione,Non Inviato,Pendente,Ricevuto*"));
+        spunta(*e, 11);
+        QVERIFY(!voci().contains('*'));
+        QCOMPARE(e->menuContestuale()->actions().first()->text(),
+            QStringLiteral("Selezionati 2 ordini"));
+        e->on_changeStatus(Ordini::EVASO);
+        QCOMPARE(stato(9), 7);
+        QCOMPARE(stato(11), 7);
+        QCOMPARE(e->proxy()->index(riga(*e, 9), 4).data().toString(), QStringLiteral("Evaso"));
+        QCOMPARE(testo(*e, "labelTotEvasi"), QStringLiteral("3"));
+        QCOMPARE(avvisi.size(), 1);
+
+        const QString inDownload = "Impossibile completare l'operazione.\r\nUno o più ordini "
+                                   "selezionati risultano essere attualmente in download";
+        Ordine(dalServizio(guid[10])).impostaStato(Ordini::IN_CODA);
+        spunta(*e, 10);
+        e->on_changeStatus(Ordini::IN_LAVORAZIONE);
+        QCOMPARE(DialogFacade::lastShown().text, inDownload);
+        QCOMPARE(DialogFacade::lastShown().icon, DialogFacade::Icon::Warning);
+        QCOMPARE(QList<int>({ stato(9), stato(10), stato(11) }), QList<int>({ 7, 6, 7 }));
+        QCOMPARE(e->proxy()->index(riga(*e, 10), 4).data().toString(), QStringLiteral("In Coda"));
+
+        spunta(*e, 10, false);
+        const std::string accodato = guid[11];
+        OrdiniInDownload::setCodaLocale([accodato](const std::string &g) { return g == accodato; });
+        DialogFacade::clearShown();
+        e->on_changeStatus(Ordini::IN_LAVORAZIONE);
+        QCOMPARE(DialogFacade::lastShown().text, inDownload);
+        QCOMPARE(QList<int>({ stato(9), stato(11) }), QList<int>({ 7, 7 }));
+        QCOMPARE(avvisi.size(), 1);
+
+        // Nothing ticked: the current row.
+        spunta(*e, 9, false);
+        spunta(*e, 11, false);
+        e->table()->selectRow(riga(*e, 122));
+        e->on_changeStatus(Ordini::RICEVUTO);
+        QCOMPARE(stato(122), 3);
+        QCOMPARE(avvisi.size(), 2);
+        e->table()->setCurrentIndex(QModelIndex());
+        QVERIFY(!e->menuContestuale());
+    }
+
+    void elimina()
+    {
+        auto e = cercaTutti();
+        spunta(*e, 120);
+        spunta(*e, 121); // "In Coda"
+        e->table()->selectRow(riga(*e, 120)); // a click on a tick selects its row
+        premi(*e, "ButtonElimina");
+        QCOMPARE(DialogFacade::shown().size(), 1);
+        QCOMPARE(DialogFacade::lastShown().icon, DialogFacade::Icon::Warning);
+        QCOMPARE(dalServizio(guid[120]).numero, 120);
+
+        spunta(*e, 121, false);
+        DialogFacade::clearShown();
+        DialogFacade::pushAnswer(1); // "No"
+        premi(*e, "ButtonElimina");
+        const DialogFacade::Shown domanda = DialogFacade::lastShown();
+        QCOMPARE(domanda.title, QStringLiteral("Gestione Ordini"));
+        QCOMPARE(domanda.text, QStringLiteral("Eliminare definitivamente gli ordini selezionati?"));
+        QCOMPARE(domanda.buttons, QStringList({ "Si", "No" }));
+        QCOMPARE(domanda.defaultButton, 1);
+        QCOMPARE(dalServizio(guid[120]).numero, 120);
+
+        DialogFacade::pushAnswer(0); // "Si"
+        premi(*e, "ButtonElimina");
+        QCOMPARE(DialogFacade::lastShown().text,
+            QStringLiteral("La rimozione è avvenuta correttamente."));
+        QCOMPARE(dalServizio(guid[120]).numero, 0);
+        QCOMPARE(riga(*e, 120), -1);
+        QCOMPARE(testo(*e, "labelTotOrdini"), QStringLiteral("5"));
+        QVERIFY(e->modelloOrdini()->righeSpuntate().isEmpty());
+    }
+
+    void stampaBuste()
+    {
+        auto e = cercaTutti();
+        spunta(*e, 9);
+        spunta(*e, 10);
+        e->table()->selectRow(riga(*e, 10));
+        const QString pdf = stampaInPdf(cartelle->filePath("buste.pdf"));
+        premi(*e, "toolButtonStampa");
+        QCOMPARE(pdftools::pages(pdf), 2);
+        const QString letto = pdftools::text(pdf);
+        QVERIFY2(
+            letto.contains("Ordine n. 9") && letto.contains("Ordine n. 10"), qPrintable(letto));
+        QVERIFY(DialogFacade::shown().isEmpty());
+    }
+
+    // Edit one price over three selected lines, change the state and the end
+    // customer, save: the list, the dialog and the service agree.
+    void dettaglio()
+    {
+        auto e = cercaTutti();
+        QSignalSpy avvisi(e.get(), &OrdineElenco::ordineStatusChanged);
+        e->table()->selectRow(riga(*e, 9));
+        premi(*e, "pushButtonModifica");
+        QPointer<OrdineGestione> d = e->findChild<OrdineGestione *>();
+        QVERIFY(d);
+        QCOMPARE(testo(*d, "numero"), QStringLiteral("9"));
+        QCOMPARE(testo(*d, "intestatario"), QStringLiteral("Mario Rossi"));
+        QCOMPARE(testo(*d, "labelTotale"), QStringLiteral("6,00 €"));
+        QCOMPARE(testo(*d, "labelSpedizione"), QStringLiteral("2,50 €"));
+        QCOMPARE(d->findChild<QTabWidget *>("tabWidget")->count(), 2);
+        QTableView *righe = d->tabellaRighe();
+        QCOMPARE(righe->model()->rowCount(), 3);
+        righe->selectAll();
+        QVERIFY(righe->model()->setData(
+            righe->model()->index(1, RigheOrdineTableModel::Prezzo), "0,30"));
+        for (int r = 0; r < 3; ++r)
+            QCOMPARE(righe->model()->index(r, RigheOrdineTableModel::Prezzo).data().toString(),
+                QStringLiteral("0,3000 €"));
+        QCOMPARE(testo(*d, "labelTotale"), QStringLiteral("7,60 €"));
+        auto *statoCombo = d->findChild<QComboBox *>("stato");
+        QCOMPARE(statoCombo->findData(int(Ordini::IN_CODA)), -1);
+        statoCombo->setCurrentIndex(statoCombo->findData(int(Ordini::IN_LAVORAZIONE)));
+        scrivi(*d, "cliente_finale", "Studio Bianchi");
+        d->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->click();
+        QTRY_VERIFY(d.isNull());
+        QCOMPARE(avvisi.size(), 1);
+
+        const Ordine salvato = dalServizio(guid[9]);
+        QCOMPARE(int(salvato.stato), 5);
+        QCOMPARE(salvato.cliente_finale, std::string("Studio Bianchi"));
+        QCOMPARE(qRound(salvato.totale * 100), 760);
+        for (const OrdineRiga *r : salvato.righe)
+            QCOMPARE(qRound(r->prezzo_unitario * 100), 30);
+        QCOMPARE(
+            e->proxy()->index(riga(*e, 9), 4).data().toString(), QStringLiteral("In lavorazione"));
+
+        // An order in download is not opened.
+        e->table()->selectRow(riga(*e, 121));
+        premi(*e, "pushButtonModifica");
+        QVERIFY(!e->findChild<OrdineGestione *>());
+        QCOMPARE(DialogFacade::lastShown().text,
+            QStringLiteral("Impossibile modificare un ordine che risulta essere in download"));
+    }
+
+    void cartelleEBusta()
+    {
+        Ordine o = dalServizio(guid[9]);
+        const QString a = cartelle->filePath("scaricati/a"), b = cartelle->filePath("scaricati/b");
+        QDir().mkpath(a);
+        QDir().mkpath(b);
+        o.righe[0]->percorso_locale = (a + "/1.jpg").toStdString();
+        o.righe[1]->percorso_locale = (a + "/2.jpg").toStdString();
+        o.righe[2]->percorso_locale = (b + "/3.jpg").toStdString();
+        QDir(b).removeRecursively();
+        QStringList aperte;
+        CartelleOrdine::setApri([&aperte](const QString &c) {
+            aperte << c;
+            return true;
+        });
+        auto *d = new OrdineGestione(&o);
+        QCOMPARE(d->cartelleDownload(), QStringList({ a, b }));
+        premi(*d, "toolButtonOpenOrdineDownloadPaths");
+        QCOMPARE(aperte, QStringList { a });
+        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Percorsi non trovati"));
+        QCOMPARE(DialogFacade::lastShown().text,
+            QStringLiteral("Alcuni percorsi non sono più presenti sul computer locale"));
+
+        const QString pdf = stampaInPdf(cartelle->filePath("busta.pdf"));
+        d->findChild<QAction *>("actionAvvia_stampa")->trigger();
+        QCOMPARE(pdftools::pages(pdf), 1);
+        QVERIFY(pdftools::text(pdf).contains("Ordine n. 9"));
+
+        // Reception took the order meanwhile: nothing is saved, the dialog stays.
+        Ordine(o).impostaStato(Ordini::IN_CODA);
+        scrivi(*d, "cliente_finale", "Altro");
+        d->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(DialogFacade::lastShown().text,
+            QStringLiteral("Impossibile modificare un ordine che risulta essere in download"));
+        QCOMPARE(dalServizio(guid[9]).cliente_finale, std::string());
+        QCOMPARE(d->result(), 0);
+        delete d;
+    }
+
+    // The order list from the menu; the order dialog from the queue and
+    // from the orders to fulfil.
+    void finestraPrincipale()
+    {
+        MainWindow finestra;
+        finestra.show();
+        finestra.findChild<QAction *>("actionGestione_ordini")->trigger();
+        finestra.findChild<QAction *>("actionGestione_ordini_toolbar")->trigger();
+        auto *area = finestra.findChild<QMdiArea *>("mdiArea");
+        QCOMPARE(area->subWindowList().size(), 1);
+        QVERIFY(qobject_cast<OrdineElenco *>(area->subWindowList().first()->widget()));
+
+        QListWidget *daEvadere = finestra.findChild<QListWidget *>("OrdiniDaEvadere");
+        QMetaObject::invokeMethod(&finestra, "updateOrdiniDaEvadere");
+        QTRY_VERIFY(daEvadere->count() > 0);
+        emit daEvadere->itemDoubleClicked(daEvadere->item(0));
+        QPointer<OrdineGestione> d = finestra.findChild<OrdineGestione *>();
+        QVERIFY(d);
+        QCOMPARE(testo(*d, "numero"), QStringLiteral("9"));
+        d->close();
+        QTRY_VERIFY(d.isNull());
+    }
+};
+
+APP_TEST_MAIN(GestioneOrdiniTest, QApplication)
+#include "tst_gestioneordini.moc"
