@@ -28,9 +28,9 @@
 namespace
 {
 
-QIcon icona(const char *nome)
+QIcon icona(const char *percorso)
 {
-    return QIcon(QStringLiteral(":/Resource/16x16/%1.png").arg(QLatin1String(nome)));
+    return QIcon(QLatin1String(percorso));
 }
 
 template <class Chiamata> auto servizioOrdini(Chiamata &&chiamata)
@@ -133,13 +133,13 @@ OrdineElenco::OrdineElenco(QWidget *parent)
     m_impostaStato = new QToolButton(this);
     m_impostaStato->setObjectName(QStringLiteral("toolButtonImpostaStato"));
     m_impostaStato->setText(tr("Imposta Stato"));
-    m_impostaStato->setIcon(icona("manage_orders"));
+    m_impostaStato->setIcon(icona(":/Resource/16x16/manage_orders.png"));
     m_impostaStato->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_stampa = new QToolButton(this);
     m_stampa->setObjectName(QStringLiteral("toolButtonStampa"));
     m_stampa->setText(tr("Stampa"));
     m_stampa->setToolTip(tr("Avvia la stampa degli elementi selezionati"));
-    m_stampa->setIcon(icona("print16x16"));
+    m_stampa->setIcon(icona(":/Resource/16x16/print16x16.png"));
     m_stampa->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_stampa->setPopupMode(QToolButton::MenuButtonPopup);
     const auto azione
@@ -314,7 +314,7 @@ void OrdineElenco::aggiornaRiepilogo()
 std::unique_ptr<QMenu> OrdineElenco::menuStati()
 {
     auto menu = std::make_unique<QMenu>(tr("Imposta Stato"));
-    menu->setIcon(icona("manage_orders"));
+    menu->setIcon(icona(":/Resource/16x16/manage_orders.png"));
     const std::vector<Ordine *> insieme = insiemeDiLavoro();
     if (insieme.empty())
         return menu;
@@ -500,14 +500,14 @@ std::unique_ptr<QMenu> OrdineElenco::menuContestuale()
             quanti == 1 ? tr("Selezionato 1 ordine") : tr("Selezionati %1 ordini").arg(quanti))
         ->setEnabled(false);
     menu->addSeparator();
-    menu->addAction(icona("database-form"), tr("Dettaglio"), this,
+    menu->addAction(icona(":/Resource/16x16/database-form.png"), tr("Dettaglio"), this,
         &OrdineElenco::on_pushButtonModifica_clicked);
-    menu->addAction(icona("database-form-delete"), tr("Elimina"), this,
+    menu->addAction(icona(":/Resource/16x16/database-form-delete.png"), tr("Elimina"), this,
         &OrdineElenco::on_ButtonElimina_clicked);
     std::unique_ptr<QMenu> stati = menuStati();
     stati->setParent(menu.get(), stati->windowFlags());
     menu->addMenu(stati.release());
-    QMenu *stampa = menu->addMenu(icona("print16x16"), tr("Stampa"));
+    QMenu *stampa = menu->addMenu(icona(":/Resource/16x16/print16x16.png"), tr("Stampa"));
     stampa->addAction(findChild<QAction *>(QStringLiteral("actionAvvia_stampa")));
     stampa->addAction(findChild<QAction *>(QStringLiteral("actionAnteprima_di_stampa")));
     return menu;

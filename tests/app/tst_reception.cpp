@@ -522,7 +522,7 @@ private slots:
         QVERIFY(!annulla->isEnabled());
         lista(window)->setCurrentRow(1);
         QVERIFY(annulla->isEnabled());
-        QVERIFY(!dettagli->isEnabled());
+        QVERIFY(dettagli->isEnabled());
 
         // "No" changes nothing.
         DialogFacade::pushAnswer(1);
