@@ -211,12 +211,15 @@ private slots:
         QTest::addColumn<QString>("messaggio");
         QTest::addColumn<int>("errori");
         using I = DialogFacade::Icon;
-        QTest::newRow("codice vuoto") << "" << 0 << int(I::Warning) << "Indicare il codice." << 1;
-        QTest::newRow("eccezione") << "5" << int(Prova::Eccezione) << int(I::Warning)
-                                   << "Memorizzazione:\r\nservizio guasto" << 1;
-        QTest::newRow("altra eccezione")
-            << "5" << int(Prova::Altro) << int(I::Critical) << "Imprevisto in memorizzazione" << 1;
-        QTest::newRow("non memorizzato") << "5" << int(Prova::Falso) << int(I::NoIcon) << "" << 0;
+        const auto riga = [](const char *caso, const char *codice, Prova::Guasto guasto, I icona,
+                              const char *messaggio, int errori) {
+            QTest::newRow(caso) << codice << int(guasto) << int(icona) << messaggio << errori;
+        };
+        riga("codice vuoto", "", Prova::Nessuno, I::Warning, "Indicare il codice.", 1);
+        riga("eccezione", "5", Prova::Eccezione, I::Warning, "Memorizzazione:\r\nservizio guasto",
+            1);
+        riga("altra eccezione", "5", Prova::Altro, I::Critical, "Imprevisto in memorizzazione", 1);
+        riga("non memorizzato", "5", Prova::Falso, I::NoIcon, "", 0);
     }
 
     void inserimento()
@@ -292,16 +295,17 @@ private slots:
         QTest::addColumn<QStringList>("restano");
         using I = DialogFacade::Icon;
         const QStringList tutti { "10", "9", "100" };
-        QTest::newRow("eseguita") << 0 << int(I::Information)
-                                  << "La rimozione è avvenuta correttamente."
-                                  << QStringList(tutti.mid(0, 2));
-        QTest::newRow("eccezione") << int(Prova::Eccezione) << int(I::Warning)
-                                   << "Cancellazione:\r\nservizio guasto" << tutti;
-        QTest::newRow("altra eccezione")
-            << int(Prova::Altro) << int(I::Critical) << "Imprevisto in cancellazione" << tutti;
+        const auto riga = [](const char *caso, Prova::Guasto guasto, I icona, const char *messaggio,
+                              const QStringList &restano) {
+            QTest::newRow(caso) << int(guasto) << int(icona) << messaggio << restano;
+        };
+        riga("eseguita", Prova::Nessuno, I::Information, "La rimozione è avvenuta correttamente.",
+            tutti.mid(0, 2));
+        riga("eccezione", Prova::Eccezione, I::Warning, "Cancellazione:\r\nservizio guasto", tutti);
+        riga("altra eccezione", Prova::Altro, I::Critical, "Imprevisto in cancellazione", tutti);
         // Not deleted: no success reported, the list is read again.
-        QTest::newRow("rifiutata") << int(Prova::Falso) << int(I::Question)
-                                   << "Eliminare definitivamente questo elemento?" << tutti;
+        riga("rifiutata", Prova::Falso, I::Question, "Eliminare definitivamente questo elemento?",
+            tutti);
     }
 
     void cancellazione()

@@ -2,13 +2,14 @@
 // with their error boxes, template lookup, orders reloaded from a real
 // service database, and envelopes written to PDF and read back.
 
+#include "catalogoprova.h"
 #include "dialogfacade.h"
 #include "ncreport.h"
 #include "ncreportpreviewwindow.h"
+#include "ordiniprova.h"
 #include "pdftools.h"
 #include "reportprocedure.h"
 #include "servicedb.h"
-#include "testdata.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,7 +20,7 @@
 #include <QWidget>
 #include <QtTest>
 
-using namespace reporttest;
+using namespace v2test;
 using ReportProcedure::ModoAnteprima;
 using ReportProcedure::Ricarica;
 
@@ -114,29 +115,47 @@ private slots:
         QVERIFY(!QApplication::overrideCursor()); // the wait cursor always goes
     }
 
-    void previewWithoutOrdersShowsTheDataError_data()
+    // Every failure ends in one critical box that names the cause, and no
+    // preview is shown.
+    void previewFailures_data()
     {
+        QTest::addColumn<QString>("modello");
+        QTest::addColumn<int>("ordini"); // -1: no source at all
         QTest::addColumn<int>("modo");
-        QTest::newRow("runReportToPreview") << int(ModoAnteprima::RunReportToPreview);
-        QTest::newRow("output poi anteprima") << int(ModoAnteprima::OutputPoiAnteprima);
+        QTest::addColumn<QString>("causa");
+        const QString ordine = QLatin1String(ReportProcedure::TemplateOrdine);
+        const QString vuota = "No data in ReportOrdineDettaglioCustomModel datasource";
+        QTest::newRow("no orders")
+            << ordine << 0 << int(ModoAnteprima::RunReportToPreview) << vuota;
+        QTest::newRow("no orders, output first")
+            << ordine << 0 << int(ModoAnteprima::OutputPoiAnteprima) << vuota;
+        QTest::newRow("missing template")
+            << "Manca.xml" << 1 << int(ModoAnteprima::RunReportToPreview) << "/reports/Manca.xml";
+        QTest::newRow("missing source") << ordine << -1 << int(ModoAnteprima::RunReportToPreview)
+                                        << "Impossibile generare il report di stampa!";
     }
-    void previewWithoutOrdersShowsTheDataError()
+    void previewFailures()
     {
+        QFETCH(QString, modello);
+        QFETCH(int, ordini);
         QFETCH(int, modo);
+        QFETCH(QString, causa);
         Anteprima a;
         registra(&a);
         QWidget finestra;
-        QVERIFY(
-            !ReportProcedure::anteprima(&finestra, QLatin1String(ReportProcedure::TemplateOrdine),
-                ordini(0), ModoAnteprima(modo), nullptr));
+        const ReportProcedure::FabbricaSorgente sorgente = ordini < 0
+            ? [] { return std::unique_ptr<NCReportDataSource>(); }
+            : TestReports::ordini(ordini);
+        QVERIFY(!ReportProcedure::anteprima(
+            &finestra, modello, sorgente, ModoAnteprima(modo), nullptr));
         QCOMPARE(a.volte, 0);
         QCOMPARE(DialogFacade::shown().size(), 1);
         const DialogFacade::Shown box = DialogFacade::lastShown();
         QCOMPARE(box.icon, DialogFacade::Icon::Critical);
         QCOMPARE(box.title, QStringLiteral("Errore"));
-        QCOMPARE(box.text,
-            QStringLiteral("Errore in fase di generazione del report\n"
-                           "No data in ReportOrdineDettaglioCustomModel datasource"));
+        QVERIFY2(box.text.startsWith("Errore in fase di generazione del report\n")
+                && box.text.contains(causa),
+            qPrintable(box.text));
     }
 
     void previewShowsTheEnvelopes()
@@ -172,63 +191,25 @@ private slots:
         }
     }
 
-    void missingTemplateAndMissingSource()
+    // A failed print never reaches the print dialog and ends in the box;
+    // cancelling the dialog is no error.
+    void printFailuresAndCancel()
     {
-        Anteprima a;
-        registra(&a);
-        QWidget finestra;
-        QVERIFY(!ReportProcedure::anteprima(&finestra, QStringLiteral("Manca.xml"), ordini(1),
-            ModoAnteprima::RunReportToPreview, nullptr));
-        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Errore"));
-        QVERIFY(DialogFacade::lastShown().text.startsWith(
-            QStringLiteral("Errore in fase di generazione del report\n")));
-        QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("/reports/Manca.xml")));
-
-        DialogFacade::clearShown();
-        QVERIFY(!ReportProcedure::anteprima(
-            &finestra, QLatin1String(ReportProcedure::TemplateOrdine),
-            [] { return std::unique_ptr<NCReportDataSource>(); }, ModoAnteprima::RunReportToPreview,
-            nullptr));
-        QCOMPARE(DialogFacade::lastShown().text,
-            QStringLiteral("Errore in fase di generazione del report\n"
-                           "Impossibile generare il report di stampa!"));
-        QCOMPARE(a.volte, 0);
-    }
-
-    void printThroughTheDialog()
-    {
-        const QString pdf = dir.filePath(QStringLiteral("stampa.pdf"));
         int chiesto = 0;
-        NCReport::setPrintDialogHook([&](QPrinter *printer, QWidget *parent) {
+        NCReport::setPrintDialogHook([&](QPrinter *, QWidget *) {
             ++chiesto;
-            [&] { QCOMPARE(parent, nullptr); }();
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(pdf);
-            return true;
+            return false;
         });
         QWidget finestra;
-        QVERIFY(ReportProcedure::stampa(
-            &finestra, QLatin1String(ReportProcedure::TemplateOrdine), ordini(2)));
-        QCOMPARE(chiesto, 1);
-        QVERIFY(DialogFacade::shown().isEmpty());
-        QCOMPARE(pdftools::pages(pdf), 2);
-        QVERIFY(pdftools::text(pdf, 2).contains(QStringLiteral("Ordine n. 101")));
-
-        // Failures never reach the print dialog and always end in the box.
+        const QString ordine = QLatin1String(ReportProcedure::TemplateOrdine);
         QVERIFY(!ReportProcedure::stampa(&finestra, QStringLiteral("Manca.xml"), ordini(1)));
         QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("Manca.xml")));
-        QVERIFY(!ReportProcedure::stampa(
-            &finestra, QLatin1String(ReportProcedure::TemplateOrdine), ordini(0)));
-        QCOMPARE(DialogFacade::lastShown().text,
-            QStringLiteral("Errore in fase di generazione del report\n"
-                           "No data in ReportOrdineDettaglioCustomModel datasource"));
-        QCOMPARE(chiesto, 1);
-
-        // Cancelling the dialog is no error.
+        QVERIFY(!ReportProcedure::stampa(&finestra, ordine, ordini(0)));
+        QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("No data")));
+        QCOMPARE(chiesto, 0);
         DialogFacade::clearShown();
-        NCReport::setPrintDialogHook([](QPrinter *, QWidget *) { return false; });
-        QVERIFY(ReportProcedure::stampa(
-            &finestra, QLatin1String(ReportProcedure::TemplateOrdine), ordini(1)));
+        QVERIFY(ReportProcedure::stampa(&finestra, ordine, ordini(1)));
+        QCOMPARE(chiesto, 1);
         QVERIFY(DialogFacade::shown().isEmpty());
     }
 
@@ -236,47 +217,12 @@ private slots:
     {
         v2test::TempServiceDb db;
         db.applyToLibraries();
-
-        Carta carta;
-        carta.codice_carta = "LUC";
-        carta.nome = "Lucida";
-        Formato formato;
-        formato.codice_formato = "F1015";
-        formato.nome = "10x15";
-        Reparto reparto;
-        reparto.nome = "Minilab";
-        reparto.percorso = "/tmp";
-        try {
-            QVERIFY(carta.inserisci());
-            QVERIFY(formato.inserisci());
-            QVERIFY(reparto.inserisci());
-        } catch (const Vendra2Exception &e) {
-            QFAIL(e.getMessage().c_str());
-        }
-        Stampa stampa;
-        stampa.codice_stampa = "ST1015L";
-        stampa.nome = "10x15 lucida";
-        stampa.prezzo = 0.5f;
-        stampa.carta = carta;
-        stampa.formato = formato;
-        stampa.reparto = reparto;
-
+        const v2test::CatalogoProva catalogo
+            = v2test::creaCatalogoProva(dir.filePath("dir"), dir.filePath("noritsu"));
         std::vector<std::unique_ptr<Ordine>> salvati;
-        try {
-            QVERIFY(stampa.inserisci());
-            for (int i = 0; i < 2; ++i) {
-                auto o = ordineCompleto(0, "");
-                o->utente->username = "cliente" + std::to_string(i);
-                o->utente->codice_utente.clear();
-                QVERIFY(o->utente->inserisci());
-                auto *riga = static_cast<OrdineRigaStampa *>(o->righe[2]);
-                riga->stampa = stampa;
-                riga->reparto = reparto;
-                QVERIFY(o->inserisci());
-                salvati.push_back(std::move(o));
-            }
-        } catch (const Vendra2Exception &e) {
-            QFAIL(e.getMessage().c_str());
+        for (int i = 0; i < 2; ++i) {
+            salvati.push_back(ordineCompleto(0));
+            v2test::salvaOrdine(*salvati.back(), "cliente" + std::to_string(i), catalogo.stampaDir);
         }
 
         // Header-only copies, as a list window holds them.
@@ -301,11 +247,9 @@ private slots:
         QCOMPARE(dettaglio->value(QStringLiteral("account_username")).toString(),
             QStringLiteral("cliente0"));
         QVERIFY(dettaglio->seek(2));
-        QCOMPARE(dettaglio->value(QStringLiteral("stampa_id")).toInt(), stampa.id);
-        QCOMPARE(dettaglio->value(QStringLiteral("stampa_carta_nome")).toString(),
-            QStringLiteral("Lucida"));
+        QCOMPARE(dettaglio->value(QStringLiteral("stampa_id")).toInt(), catalogo.stampaDir.id);
         QCOMPARE(dettaglio->value(QStringLiteral("stampa_reparto")).toString(),
-            QStringLiteral("Minilab"));
+            QStringLiteral("Stampe"));
         QCOMPARE(dettaglio->value(QStringLiteral("articolo_prezzo")).toDouble(), 1.5);
         QVERIFY(dettaglio->seek(3));
         QCOMPARE(dettaglio->value(QStringLiteral("id")).toString(),
@@ -322,11 +266,15 @@ private slots:
             QStringLiteral("TENUTA"));
         QCOMPARE(
             parziale->value(QStringLiteral("note")).toString(), QStringLiteral("nota vecchia"));
-        auto comeSono = ReportProcedure::modelloDettaglioOrdini(
-            { testate[0].get() }, Ricarica::Mai, nullptr, {});
-        QCOMPARE(comeSono->size(), 1);
+        QCOMPARE(ReportProcedure::modelloDettaglioOrdini(
+                     { testate[0].get() }, Ricarica::Mai, nullptr, {})
+                     ->size(),
+            1);
 
-        // An order that is gone: a warning, and the rows added so far.
+        // An order that is gone, or a service that cannot be reached: a
+        // warning, and the rows added so far.
+        const QString avviso
+            = "Impossibile caricare le informazioni dell'ordine per generare il report:\r\n";
         Ordine sparito;
         sparito.guid = "non-esiste";
         sparito.numero = 999;
@@ -338,52 +286,23 @@ private slots:
         QCOMPARE(DialogFacade::shown().size(), 1);
         QCOMPARE(DialogFacade::lastShown().icon, DialogFacade::Icon::Warning);
         QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Elenco ordini"));
-        QVERIFY(DialogFacade::lastShown().text.startsWith(QStringLiteral(
-            "Impossibile caricare le informazioni dell'ordine per generare il report:\r\n")));
+        QVERIFY(DialogFacade::lastShown().text.startsWith(avviso));
         QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("999")));
 
-        // A service failure while loading ends the same way.
         DialogFacade::clearShown();
-        auto irraggiungibile = std::make_unique<v2test::AltroServizio>(
+        v2test::AltroServizio irraggiungibile(
             "sqlite:" + dir.filePath(QStringLiteral("manca/servizio.db")).toStdString());
         auto guasto = ReportProcedure::modelloDettaglioOrdini(
             lista, Ricarica::Sempre, &finestra, QStringLiteral("Ordini"));
-        irraggiungibile.reset();
         QCOMPARE(guasto->size(), 0);
         QCOMPARE(DialogFacade::shown().size(), 1);
-        QVERIFY2(
-            DialogFacade::lastShown().text.startsWith(QStringLiteral(
-                "Impossibile caricare le informazioni dell'ordine per generare il report:\r\n")),
+        QVERIFY2(DialogFacade::lastShown().text.startsWith(avviso),
             qPrintable(DialogFacade::lastShown().text));
     }
 
-    void envelopeShowsTheWholeOrder()
-    {
-        auto s = dettaglio();
-        s->aggiungiOrdine(*ordineCompleto());
-        const QString pdf = render(ReportProcedure::TemplateOrdine, std::move(s), "busta.pdf");
-        QVERIFY(!pdf.isEmpty());
-        QCOMPARE(pdftools::pages(pdf), 1);
-        const QSizeF a4 = pdftools::pageSize(pdf);
-        QVERIFY(qAbs(a4.width() - 595.3) < 1.5 && qAbs(a4.height() - 841.9) < 1.5);
-        const QString text = pdftools::simplified(pdftools::text(pdf));
-        const QStringList expected = { "Ordine n. 1234", "07/03/2024 09:05", "Foto Rossi S.r.l.",
-            "Mario Rossi", "Via Roma 1", "00100 Roma RM", "C.F. RSSMRA70A01H501U",
-            "P.IVA 01234567890", "Tel. 06 1234567", "Cell. 333 1234567", "Fax 06 7654321",
-            "mario@fotorossi.it", "Cod. 00042",
-            // the lines: type, code, description, file, quantity, amount
-            "Altro CORN2030 Cornice legno 20x30", "4,00 €",
-            "File INVIOFILE Invio file IMG_0001.jpg",
-            "Stampa ST1015L Stampa 10x15 lucida IMG_0002.jpg 3 1,50 €",
-            // totals, notes, end customer
-            "Totale righe 5,50 €", "TOTALE ORDINE 12,50 €", "Consegnare entro venerdì",
-            "Cliente finale: Sposi Bianchi", "Righe: 3", "Pezzi: 5", "Pagina 1 di 1" };
-        for (const QString &e : expected)
-            QVERIFY2(text.contains(e), qPrintable(e + "\n---\n" + text));
-        QVERIFY(!text.contains(QStringLiteral("hash$segreto")));
-    }
-
-    void twoOrdersGiveTwoEnvelopes()
+    // One run over four orders: a whole one, one without notes or end
+    // customer, one without lines, and one of 45 lines over several pages.
+    void envelopes()
     {
         auto s = dettaglio();
         s->aggiungiOrdine(*ordineCompleto(1234, "A"));
@@ -392,63 +311,65 @@ private slots:
         second->cliente_finale.clear();
         second->totale = 99.9f;
         s->aggiungiOrdine(*second);
-        const QString pdf = render(ReportProcedure::TemplateOrdine, std::move(s), "buste.pdf");
-        QVERIFY(!pdf.isEmpty());
-        QCOMPARE(pdftools::pages(pdf), 2);
-        const QString first = pdftools::simplified(pdftools::text(pdf, 1));
-        const QString second_ = pdftools::simplified(pdftools::text(pdf, 2));
-        QVERIFY(first.contains(QStringLiteral("Ordine n. 1234")));
-        QVERIFY(!first.contains(QStringLiteral("Ordine n. 1235")));
-        QVERIFY(first.contains(QStringLiteral("TOTALE ORDINE 12,50 €")));
-        QVERIFY(second_.contains(QStringLiteral("Ordine n. 1235")));
-        QVERIFY(!second_.contains(QStringLiteral("Ordine n. 1234")));
-        QVERIFY(second_.contains(QStringLiteral("TOTALE ORDINE 99,90 €")));
-        // Each envelope counts its own lines; empty notes and end customer
-        // leave no labels behind.
-        QVERIFY(second_.contains(QStringLiteral("Righe: 3")));
-        QVERIFY(!second_.contains(QStringLiteral("NOTE")));
-        QVERIFY(!second_.contains(QStringLiteral("Cliente finale")));
-        QVERIFY(second_.contains(QStringLiteral("Busta di lavorazione - Ordine n. 1235")));
-    }
-
-    void orderWithoutLinesAndLongOrder()
-    {
         auto empty = ordineCompleto(10, "E");
         qDeleteAll(empty->righe);
         empty->righe.clear();
-        auto big = ordineCompleto(11, "L");
-        for (int i = 4; i <= 45; ++i) {
-            OrdineRiga *r = rigaStampa(
-                QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')).toStdString(), 1,
-                0.25f);
-            big->righe.push_back(r);
-        }
-        auto s = dettaglio();
         s->aggiungiOrdine(*empty);
+        auto big = ordineCompleto(11, "L");
+        const auto img
+            = [](int i) { return QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QChar('0')); };
+        for (int i = 4; i <= 45; ++i)
+            big->righe.push_back(rigaStampa(img(i).toStdString(), 1, 0.25f));
         s->aggiungiOrdine(*big);
-        const QString pdf = render(ReportProcedure::TemplateOrdine, std::move(s), "lunga.pdf");
+        const QString pdf = render(ReportProcedure::TemplateOrdine, std::move(s), "buste.pdf");
         QVERIFY(!pdf.isEmpty());
         const int pages = pdftools::pages(pdf);
-        QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
-        const QString emptyPage = pdftools::simplified(pdftools::text(pdf, 1));
-        QVERIFY(emptyPage.contains(QStringLiteral("Ordine n. 10")));
-        QVERIFY(emptyPage.contains(QStringLiteral("TOTALE ORDINE 12,50 €")));
+        QVERIFY2(pages >= 5, qPrintable(QString::number(pages)));
+        const QSizeF a4 = pdftools::pageSize(pdf);
+        QVERIFY(qAbs(a4.width() - 595.3) < 1.5 && qAbs(a4.height() - 841.9) < 1.5);
+        const auto page = [&](int n) { return pdftools::simplified(pdftools::text(pdf, n)); };
+
+        const QString first = page(1);
+        for (const char *e : { "Ordine n. 1234", "07/03/2024 09:05", "Foto Rossi S.r.l.",
+                 "Mario Rossi", "Via Roma 1", "00100 Roma RM", "C.F. RSSMRA70A01H501U",
+                 "P.IVA 01234567890", "Tel. 06 1234567", "Cell. 333 1234567", "Fax 06 7654321",
+                 "mario@fotorossi.it", "Cod. 00042",
+                 // the lines: type, code, description, file, quantity, amount
+                 "Altro CORN2030 Cornice legno 20x30", "4,00 €",
+                 "File INVIOFILE Invio file IMG_0001.jpg",
+                 "Stampa ST1015L Stampa 10x15 lucida IMG_0002.jpg 3 1,50 €",
+                 // totals, notes, end customer
+                 "Totale righe 5,50 €", "TOTALE ORDINE 12,50 €", "Consegnare entro venerdì",
+                 "Cliente finale: Sposi Bianchi", "Righe: 3", "Pezzi: 5", "Pagina 1 di" })
+            QVERIFY2(first.contains(QString::fromUtf8(e)), qPrintable(e + ("\n---\n" + first)));
+        QVERIFY(!first.contains(QStringLiteral("hash$segreto")));
+        QVERIFY(!first.contains(QStringLiteral("1235")));
+
+        // Each envelope counts its own lines; empty notes and end customer
+        // leave no labels behind.
+        const QString secondPage = page(2);
+        for (const char *e :
+            { "Busta di lavorazione - Ordine n. 1235", "TOTALE ORDINE 99,90 €", "Righe: 3" })
+            QVERIFY2(secondPage.contains(QString::fromUtf8(e)), e);
+        QVERIFY(!secondPage.contains(QStringLiteral("NOTE")));
+        QVERIFY(!secondPage.contains(QStringLiteral("Cliente finale")));
+
         // No amount on the blank row: the only zero is the lines' total.
+        const QString emptyPage = page(3);
+        QVERIFY(emptyPage.contains(QStringLiteral("Ordine n. 10")));
         QCOMPARE(emptyPage.count(QStringLiteral("0,00 €")), 1);
         QVERIFY(emptyPage.contains(QStringLiteral("Totale righe 0,00 €")));
 
+        // Column titles on every page, each order's heading and totals once.
         const QString all = pdftools::text(pdf);
         for (int i = 4; i <= 45; ++i)
-            QCOMPARE(all.count(QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'))), 1);
-        // Column titles on every page of the long order, the order's
-        // heading and totals once.
+            QCOMPARE(all.count(img(i)), 1);
         QCOMPARE(all.count(QStringLiteral("Descrizione")), pages);
-        QCOMPARE(all.count(QStringLiteral("BUSTA DI LAVORAZIONE")), 2);
-        QCOMPARE(all.count(QStringLiteral("TOTALE ORDINE")), 2);
-        const QString last = pdftools::simplified(pdftools::text(pdf, pages));
-        QVERIFY(last.contains(QStringLiteral("Righe: 45")));
-        QVERIFY(last.contains(QStringLiteral("Pezzi: 47")));
-        QVERIFY(last.contains(QStringLiteral("Totale righe 16,00 €"))); // 4 + 1.5 + 42 * 0.25
+        QCOMPARE(all.count(QStringLiteral("BUSTA DI LAVORAZIONE")), 4);
+        QCOMPARE(all.count(QStringLiteral("TOTALE ORDINE")), 4);
+        const QString last = page(pages);
+        for (const char *e : { "Righe: 45", "Pezzi: 47", "Totale righe 16,00 €" })
+            QVERIFY2(last.contains(QString::fromUtf8(e)), e); // 4 + 1.5 + 42 * 0.25
     }
 
     void templatesUnderTheCurrentDirectory()
