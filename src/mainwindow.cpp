@@ -21,9 +21,9 @@
 #include "ordinedownloadwidget.h"
 #include "ordineelenco.h"
 #include "ordinegestione.h"
-#include "ordiniindownload.h"
 #include "ordini.h"
 #include "ordinidaevadere.h"
+#include "ordiniindownload.h"
 #include "prodotti.h"
 #include "reparti.h"
 #include "reportordinedettagliocustommodel.h"
@@ -135,9 +135,16 @@ MainWindow::MainWindow(QWidget *parent)
         &MainWindow::on_DownloadFileTerminated);
     connect(m_ordineDownload, &OrdineDownload::orderTerminated, this,
         &MainWindow::on_DownloadOrderTerminated);
-    connect(m_ordineDownload, &OrdineDownload::orderSkipped, this, [this](const QString &id) {
+    const auto togliDallaLista = [this](const QString &id) {
         ui->OrdineDownloadList->rimuoviElemento(ui->OrdineDownloadList->trovaOrdine(id));
-    });
+        on_OrdineDownloadList_itemSelectionChanged();
+    };
+    connect(m_ordineDownload, &OrdineDownload::orderSkipped, this, togliDallaLista);
+    connect(m_ordineDownload, &OrdineDownload::orderRetried, this, togliDallaLista);
+    connect(m_ordineDownload, &OrdineDownload::orderSetAside, this,
+        [this](Ordine *ordine, const QString &motivo) {
+            ui->OrdineDownloadList->bloccaOrdine(ordine, motivo);
+        });
     connect(m_ordineDownload, &OrdineDownload::CurrentOrderGlobalFileProgress, this,
         &MainWindow::on_DownloadOrderProgress);
     connect(m_ordineDownload, &OrdineDownload::currentProcessingOrderChanged, this,
@@ -632,8 +639,12 @@ QString MainWindow::idTestaCoda() const
 
 void MainWindow::updateDownloadQueue(int)
 {
-    for (Ordine *ordine : m_ordineDownload->queue())
-        ui->OrdineDownloadList->aggiungiOrdine(ordine);
+    // An order found held by another station shows once it is taken here.
+    int riga = 0;
+    for (Ordine *ordine : m_ordineDownload->queue()) {
+        if (!m_ordineDownload->isInVerifica(QString::fromStdString(ordine->Getguid())))
+            ui->OrdineDownloadList->aggiungiOrdine(ordine, riga++);
+    }
 }
 
 void MainWindow::clearDownloadQueue()
@@ -687,7 +698,22 @@ void MainWindow::on_DownloadOrderTerminated(Ordine *ordine, int)
 
 void MainWindow::on_ordine_download_moved(int startIndex, int newIndex)
 {
-    m_ordineDownload->moveOrder(startIndex, newIndex);
+    // Rows and queue positions differ by the orders not shown: the moved
+    // order takes the queue position of the one it was dropped on.
+    const QStringList righe = ui->OrdineDownloadList->idOrdini();
+    const QString spostato = righe.value(newIndex);
+    const QString sostituito = righe.value(newIndex + (startIndex > newIndex ? 1 : -1));
+    int da = -1;
+    int a = -1;
+    const QList<Ordine *> coda = m_ordineDownload->queue();
+    for (int i = 0; i < coda.size(); ++i) {
+        const QString id = QString::fromStdString(coda.at(i)->Getguid());
+        if (id == spostato)
+            da = i;
+        if (id == sostituito)
+            a = i;
+    }
+    m_ordineDownload->moveOrder(da, a);
 }
 
 void MainWindow::on_OrdineDownloadList_itemSelectionChanged()
@@ -695,6 +721,15 @@ void MainWindow::on_OrdineDownloadList_itemSelectionChanged()
     const bool selezione = !ui->OrdineDownloadList->selectedItems().isEmpty();
     ui->DownloadQueueItemAbort->setEnabled(selezione);
     ui->DownloadQueueItemDetails->setEnabled(selezione);
+    ui->DownloadQueueItemRetry->setEnabled(
+        selezione && ui->OrdineDownloadList->isBloccato(ui->OrdineDownloadList->currentRow()));
+}
+
+void MainWindow::on_DownloadQueueItemRetry_clicked()
+{
+    OrdineDownloadListWidget *lista = ui->OrdineDownloadList;
+    if (const OrdineDownloadWidget *selezionato = lista->widgetOrdine(lista->currentRow()))
+        m_ordineDownload->riprovaOrdine(selezionato->idOrdine());
 }
 
 void MainWindow::on_DownloadQueueItemDetails_clicked()
@@ -706,8 +741,8 @@ void MainWindow::on_DownloadQueueItemDetails_clicked()
 
 void MainWindow::on_OrdineDownloadList_itemDoubleClicked(QListWidgetItem *item)
 {
-    if (const OrdineDownloadWidget *w = ui->OrdineDownloadList->widgetOrdine(
-            ui->OrdineDownloadList->row(item)))
+    if (const OrdineDownloadWidget *w
+        = ui->OrdineDownloadList->widgetOrdine(ui->OrdineDownloadList->row(item)))
         apriDettaglioOrdine(w->idOrdine().toStdString());
 }
 
@@ -727,8 +762,8 @@ void MainWindow::apriDettaglioOrdine(const std::string &guid)
         return;
     }
     auto *dialogo = new OrdineGestione(ordine.get(), this);
-    connect(dialogo, &OrdineGestione::ordineStatusChanged, this,
-        &MainWindow::updateOrdiniDaEvadere);
+    connect(
+        dialogo, &OrdineGestione::ordineStatusChanged, this, &MainWindow::updateOrdiniDaEvadere);
     // The copy lives as long as the dialog.
     connect(dialogo, &QObject::destroyed, this, [ordine] {});
     dialogo->open();
@@ -738,8 +773,8 @@ void MainWindow::on_actionGestione_ordini_triggered()
 {
     openSubWindow(OrdineElenco::titolo(), [this](QWidget *parent) {
         auto *elenco = new OrdineElenco(parent);
-        connect(elenco, &OrdineElenco::ordineStatusChanged, this,
-            &MainWindow::updateOrdiniDaEvadere);
+        connect(
+            elenco, &OrdineElenco::ordineStatusChanged, this, &MainWindow::updateOrdiniDaEvadere);
         return elenco;
     });
 }

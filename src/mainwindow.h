@@ -131,6 +131,7 @@ public slots:
     void on_DownloadQueueItemAbort_clicked();
     void on_OrdineDownloadList_itemSelectionChanged();
     void on_DownloadQueueItemDetails_clicked();
+    void on_DownloadQueueItemRetry_clicked();
     void on_OrdineDownloadList_itemDoubleClicked(QListWidgetItem *item);
     void on_actionGestione_ordini_triggered();
     void on_actionGestione_ordini_toolbar_triggered();

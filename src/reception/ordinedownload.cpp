@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -24,46 +25,6 @@ QString idDi(const Ordine &o)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// OrdineAsyncGetList
-
-OrdineAsyncGetList::OrdineAsyncGetList(QObject *parent)
-    : OrdineAsyncFetch(parent)
-{
-}
-
-OrdineAsyncGetList::~OrdineAsyncGetList()
-{
-    // A service call cannot be interrupted; it is short, so wait for it.
-    wait();
-}
-
-void OrdineAsyncGetList::impostaParametri(
-    const QString &filtro, const QString &ordinamento, int primo, int quanti)
-{
-    m_filtro = filtro;
-    m_ordinamento = ordinamento;
-    m_primo = primo;
-    m_quanti = quanti;
-}
-
-std::vector<Ordine *> OrdineAsyncGetList::interroga(Ordine &temporaneo)
-{
-    return temporaneo.listaSQL(
-        m_primo, m_quanti, m_filtro.toStdString(), m_ordinamento.toStdString());
-}
-
-void OrdineAsyncGetList::annuncia(bool riuscito)
-{
-    if (riuscito)
-        emit getListOrdini_response();
-    else
-        emit getListOrdini_exception();
-}
-
-// ---------------------------------------------------------------------------
-// OrdineDownload
 
 OrdineDownload::OrdineDownload(QObject *parent)
     : QObject(parent)
@@ -115,6 +76,7 @@ QString OrdineDownload::filtroCoda() const
         if (!it.value().hasExpired())
             esclusi << it.key();
     }
+    esclusi << m_bloccati;
     if (!esclusi.isEmpty()) {
         filtro += QStringLiteral(" AND id NOT IN ( ");
         for (QString id : qAsConst(esclusi)) {
@@ -146,9 +108,19 @@ void OrdineDownload::on_asyncGetList_response()
     m_fetchInCorso = false;
     std::vector<std::unique_ptr<Ordine>> ordini = m_fetcher->prendiRisultato();
     const bool vuoto = ordini.empty();
-    for (auto &o : ordini)
+    for (auto &o : ordini) {
+        // Back after a while held elsewhere: shown once it is taken here.
+        if (m_altrove.contains(idDi(*o)))
+            m_inVerifica.insert(idDi(*o));
         addOrder(o.release());
+    }
 
+    if (m_ricaricaPerRiprova) {
+        // The answer may predate the retry: ask again at once.
+        m_ricaricaPerRiprova = false;
+        if (m_pollingAbilitato)
+            loadQueue();
+    }
     if (!vuoto && m_waitingForOrders) {
         m_waitingForOrders = false;
         startDownload(true);
@@ -160,6 +132,7 @@ void OrdineDownload::on_asyncGetList_response()
 void OrdineDownload::on_asyncGetList_exception()
 {
     m_fetchInCorso = false;
+    m_ricaricaPerRiprova = false;
     m_pollTimer->stop();
     emit errorOccurred(tr("Impossibile ottenere la lista degli ordini da scaricare. ")
         + QStringLiteral("\r\n") + m_fetcher->errorMessage());
@@ -208,10 +181,14 @@ void OrdineDownload::startDownload(bool emitStart)
     // Queued across threads; a signal of a worker released meanwhile is
     // dropped by the generation check.
     connect(w, &OrdineDownloadThread::errorOccurred, this,
-        [this, gen](const QString &m, const QString &d) {
+        [this, gen](const QString &m, const QString &d, bool dellOrdine) {
             if (gen == m_generazione)
-                onErrorOccurred(m, d);
+                onErrorOccurred(m, d, dellOrdine);
         });
+    connect(w, &OrdineDownloadThread::orderClaimed, this, [this, gen]() {
+        if (gen == m_generazione)
+            onOrderClaimed();
+    });
     connect(w, &OrdineDownloadThread::fileTerminated, this, [this, gen](int c, int t) {
         if (gen == m_generazione)
             onFileTerminated(c, t);
@@ -361,6 +338,9 @@ bool OrdineDownload::removeOrder(const QString &id)
     const std::string cercato = id.toStdString();
     const auto it = std::find_if(m_queue.begin(), m_queue.end(),
         [&](const std::shared_ptr<Ordine> &o) { return o->Getguid() == cercato; });
+    m_erroriPropri.remove(id);
+    if (m_bloccati.removeAll(id) > 0)
+        return true;
     if (it == m_queue.end())
         return false;
     if (m_processing && it == m_queue.begin()) {
@@ -376,8 +356,19 @@ bool OrdineDownload::removeOrder(const QString &id)
     return true;
 }
 
-void OrdineDownload::onErrorOccurred(const QString &message, const QString &dettaglio)
+void OrdineDownload::onErrorOccurred(
+    const QString &message, const QString &dettaglio, bool dellOrdine)
 {
+    if (dellOrdine && m_ordineInLavoro) {
+        // The first time the operator sees it and reception reconnects: the
+        // cause may be mended meanwhile (a folder back online). Failing
+        // again, the order must not hold up everyone else's.
+        int &volte = m_erroriPropri[idDi(*m_ordineInLavoro)];
+        if (++volte > 1) {
+            mettiDaParte(message, dettaglio);
+            return;
+        }
+    }
     stopDownload(true, false);
     emit errorOccurred(message, dettaglio);
 }
@@ -387,33 +378,51 @@ void OrdineDownload::onFileTerminated(int current, int total)
     emit fileTerminated(current, total);
 }
 
-void OrdineDownload::onOrderTerminated()
+void OrdineDownload::onOrderClaimed()
+{
+    if (m_ordineInLavoro && m_inVerifica.remove(idDi(*m_ordineInLavoro))) {
+        m_altrove.remove(idDi(*m_ordineInLavoro));
+        emit queueChanged(queueSize());
+    }
+}
+
+std::shared_ptr<Ordine> OrdineDownload::togliTesta()
 {
     if (m_queue.empty()) {
-        rilasciaWorker();
-        startDownload(false);
-        return;
+        prosegui();
+        return nullptr;
     }
-    std::shared_ptr<Ordine> fatto = std::move(m_queue.front());
+    std::shared_ptr<Ordine> testa = std::move(m_queue.front());
     m_queue.erase(m_queue.begin());
+    m_inVerifica.remove(idDi(*testa));
+    return testa;
+}
+
+void OrdineDownload::prosegui()
+{
+    rilasciaWorker();
+    startDownload(false);
+}
+
+void OrdineDownload::onOrderTerminated()
+{
+    std::shared_ptr<Ordine> fatto = togliTesta();
+    if (!fatto)
+        return;
+    m_erroriPropri.remove(idDi(*fatto));
     const quint64 gen = m_generazione;
     emit orderTerminated(fatto.get(), queueSize());
     if (gen != m_generazione)
         return; // a receiver already stopped or restarted the download
     fatto.reset();
-    rilasciaWorker();
-    startDownload(false);
+    prosegui();
 }
 
 void OrdineDownload::onOrderSkipped(const QString &motivo)
 {
-    if (m_queue.empty()) {
-        rilasciaWorker();
-        startDownload(false);
+    std::shared_ptr<Ordine> saltato = togliTesta();
+    if (!saltato)
         return;
-    }
-    std::shared_ptr<Ordine> saltato = std::move(m_queue.front());
-    m_queue.erase(m_queue.begin());
     const QString id = idDi(*saltato);
     for (auto it = m_altrove.begin(); it != m_altrove.end();)
         it = it.value().hasExpired() ? m_altrove.erase(it) : std::next(it);
@@ -428,8 +437,56 @@ void OrdineDownload::onOrderSkipped(const QString &motivo)
     if (gen != m_generazione)
         return;
     saltato.reset();
-    rilasciaWorker();
-    startDownload(false);
+    prosegui();
+}
+
+void OrdineDownload::mettiDaParte(const QString &motivo, const QString &dettaglio)
+{
+    std::shared_ptr<Ordine> bloccato = togliTesta();
+    if (!bloccato)
+        return;
+    const QString id = idDi(*bloccato);
+    m_erroriPropri.remove(id);
+    if (!m_bloccati.contains(id))
+        m_bloccati << id;
+    const quint64 gen = m_generazione;
+    emit queueChanged(queueSize());
+    if (gen != m_generazione)
+        return;
+    emit orderSetAside(bloccato.get(), motivo, dettaglio);
+    if (gen != m_generazione)
+        return;
+    bloccato.reset();
+    prosegui();
+}
+
+void OrdineDownload::riprovaOrdine(const QString &id)
+{
+    if (m_bloccati.removeAll(id) == 0)
+        return;
+    m_erroriPropri.remove(id);
+    emit orderRetried(id);
+    ricarica();
+}
+
+void OrdineDownload::riprovaBloccati()
+{
+    m_erroriPropri.clear();
+    const QStringList bloccati = std::exchange(m_bloccati, {});
+    for (const QString &id : bloccati)
+        emit orderRetried(id);
+    if (!bloccati.isEmpty())
+        ricarica();
+}
+
+void OrdineDownload::ricarica()
+{
+    if (!m_pollingAbilitato)
+        return; // reception is off: the next start refreshes
+    if (m_fetchInCorso)
+        m_ricaricaPerRiprova = true;
+    else
+        loadQueue();
 }
 
 void OrdineDownload::onCurrentOrderFileProgress(int done, int total)

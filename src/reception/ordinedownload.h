@@ -5,12 +5,14 @@
 // worker that runs on the head of the queue. Lives on the GUI thread and
 // reports only through signals.
 
-#include "ordineasyncfetch.h"
+#include "ordineasyncgetlist.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 
@@ -20,38 +22,6 @@
 
 class Ordine;
 class OrdineDownloadThread;
-
-// One background fetch of the orders to download.
-class OrdineAsyncGetList : public OrdineAsyncFetch
-{
-    Q_OBJECT
-public:
-    explicit OrdineAsyncGetList(QObject *parent = nullptr);
-    ~OrdineAsyncGetList() override;
-
-    // Called before each start().
-    void impostaParametri(const QString &filtro,
-        const QString &ordinamento = QStringLiteral("data"), int primo = 0, int quanti = 0);
-
-    QString filtro() const { return m_filtro; }
-    QString ordinamento() const { return m_ordinamento; }
-    int primo() const { return m_primo; }
-    int quanti() const { return m_quanti; }
-
-signals:
-    void getListOrdini_response();
-    void getListOrdini_exception();
-
-protected:
-    std::vector<Ordine *> interroga(Ordine &temporaneo) override;
-    void annuncia(bool riuscito) override;
-
-private:
-    QString m_filtro;
-    QString m_ordinamento = QStringLiteral("data");
-    int m_primo = 0;
-    int m_quanti = 0;
-};
 
 class OrdineDownload : public QObject
 {
@@ -84,6 +54,13 @@ public:
     // Workers stopped but not yet ended (they still hold their order).
     int workersInChiusura() const { return int(m_congedati.size()); }
 
+    // Orders set aside after failing again for a reason of their own: out of
+    // the queue and of the refreshes until they are tried again.
+    QStringList bloccati() const { return m_bloccati; }
+    // Queued orders found held by another station before and not yet taken
+    // here: the views do not show them until then.
+    bool isInVerifica(const QString &id) const { return m_inVerifica.contains(id); }
+
     // Builds the worker for the head order; by default a download worker on
     // the program's settings. Another one lets the queue run on any worker.
     using FabbricaWorker = std::function<std::unique_ptr<OrdineDownloadThread>(Ordine *ordine)>;
@@ -98,8 +75,15 @@ public slots:
     bool removeOrder(const QString &id);
     // Takes ownership of the order in any case; a rejected order is destroyed.
     bool addOrder(Ordine *ordine);
+    // Lets an order set aside come back with the next refresh (one, or all).
+    void riprovaOrdine(const QString &id);
+    void riprovaBloccati();
 
-    void onErrorOccurred(const QString &message, const QString &dettaglio = QString());
+    // An order whose worker failed for a reason of its own once already is
+    // set aside instead of stopping the queue.
+    void onErrorOccurred(
+        const QString &message, const QString &dettaglio = QString(), bool dellOrdine = false);
+    void onOrderClaimed();
     void onFileTerminated(int current, int total);
     void onOrderTerminated();
     void onOrderSkipped(const QString &motivo);
@@ -124,6 +108,11 @@ signals:
     void errorOccurred(QString errmessage, QString dettaglio = QString());
     // The head order left the queue without being downloaded here.
     void orderSkipped(QString id, QString motivo);
+    // The head order was set aside (see onErrorOccurred); valid during the
+    // signal only.
+    void orderSetAside(Ordine *ordine, QString motivo, QString dettaglio);
+    // An order set aside may come back (riprovaOrdine, riprovaBloccati).
+    void orderRetried(QString id);
 
 private slots:
     void on_asyncGetList_response();
@@ -137,6 +126,14 @@ private:
     };
 
     void rilasciaWorker();
+    // The head order taken out of the queue when its worker has ended; none
+    // when the queue was emptied meanwhile (then the next start is done).
+    std::shared_ptr<Ordine> togliTesta();
+    // Releases the ended worker and starts the next order.
+    void prosegui();
+    void mettiDaParte(const QString &motivo, const QString &dettaglio);
+    // A refresh now, or right after the running one, while reception is on.
+    void ricarica();
     void congeda(std::unique_ptr<OrdineDownloadThread> thread, std::shared_ptr<Ordine> ordine);
     // Drops the stopped workers that have ended and starts a worker that
     // was waiting for one of them.
@@ -149,12 +146,18 @@ private:
     // Orders found held by another station: left out of the refreshes for a
     // while, then tried again (their station may have gone).
     QHash<QString, QDeadlineTimer> m_altrove;
+    QSet<QString> m_inVerifica;
+    QStringList m_bloccati;
+    // Failures for a reason of their own, per order, since it was last
+    // received or tried again.
+    QHash<QString, int> m_erroriPropri;
     bool m_processing = false;
     bool m_waitingForOrders = false;
     // Polling enabled by startDownload() and disabled by a stop that ends it,
     // so that a refresh arriving after the stop does not re-arm the timer.
     bool m_pollingAbilitato = false;
     bool m_fetchInCorso = false;
+    bool m_ricaricaPerRiprova = false;
 
     FabbricaWorker m_fabbrica;
     std::unique_ptr<OrdineDownloadThread> m_worker;

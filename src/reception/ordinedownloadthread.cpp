@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <set>
 #include <vector>
 
 namespace
@@ -206,6 +207,19 @@ bool OrdineDownloadThread::percorsoRemotoAmmesso(
     return std::all_of(parti.begin(), parti.end(), semplice);
 }
 
+bool OrdineDownloadThread::erroreDellOrdine(const Vendra2Exception &e)
+{
+    // This worker's own checks; a failing service call is the link's.
+    static const std::set<std::string> dellOrdine { "DIMENSIONE", "PERCORSO_REMOTO", "CARTELLA",
+        "RIGA", "DISCO", "NORITSU" };
+    return dellOrdine.count(e.code) > 0;
+}
+
+bool OrdineDownloadThread::erroreDellOrdine(const FTPClientException &e)
+{
+    return e.riguardaIlFile() || erroreDellOrdine(static_cast<const Vendra2Exception &>(e));
+}
+
 void OrdineDownloadThread::controllaPercorsiRemoti() const
 {
     for (const OrdineRiga *riga : m_ordine->righe) {
@@ -313,6 +327,7 @@ void OrdineDownloadThread::run()
 
     QString errore;
     QString dettaglio;
+    bool dellOrdine = false;
     try {
         int64_t totale = 0;
         for (const OrdineRiga *riga : ordine.righe) {
@@ -349,6 +364,7 @@ void OrdineDownloadThread::run()
         // stale (cancelled meanwhile, taken by another station).
         if (!ordine.prendiInCarico(m_imp.postazione, m_imp.durataPresaSecondi))
             throw NonDisponibile { motivoNonDisponibile(ordine) };
+        emit orderClaimed();
         m_rinnovo.start();
         rimuoviGiaScaricati();
 
@@ -369,7 +385,7 @@ void OrdineDownloadThread::run()
                 ++contatore;
                 auto *rf = dynamic_cast<OrdineRigaFile *>(riga);
                 if (!rf)
-                    throw Vendra2Exception("", "Riga ordine di tipo file non valida.");
+                    throw Vendra2Exception("RIGA", "Riga ordine di tipo file non valida.");
                 downloadOrdineRigaFile(rf);
                 emit fileTerminated(contatore, totaleFile);
                 break;
@@ -379,7 +395,7 @@ void OrdineDownloadThread::run()
                 ++contatoreStampe;
                 auto *rs = dynamic_cast<OrdineRigaStampa *>(riga);
                 if (!rs)
-                    throw Vendra2Exception("", "Riga ordine di tipo stampa non valida.");
+                    throw Vendra2Exception("RIGA", "Riga ordine di tipo stampa non valida.");
                 downloadOrdineRigaStampa(rs, contatoreStampe);
                 emit fileTerminated(contatore, totaleFile);
                 break;
@@ -408,10 +424,12 @@ void OrdineDownloadThread::run()
             << QString("Ordine n: %1 - Errore FTPClient: %2").arg(idOrdine, qs(e.message));
         errore = qs(e.message);
         dettaglio = qs(e.dettaglio);
+        dellOrdine = erroreDellOrdine(e);
     } catch (const Vendra2Exception &e) {
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, qs(e.message));
         errore = qs(e.message);
+        dellOrdine = erroreDellOrdine(e);
     } catch (const std::exception &e) {
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1 - Errore: %2").arg(idOrdine, e.what());
@@ -427,7 +445,7 @@ void OrdineDownloadThread::run()
             registraInAttesa();
         } catch (...) {
         }
-        emit errorOccurred(errore, dettaglio);
+        emit errorOccurred(errore, dettaglio, dellOrdine);
     }
     rilascia();
 }
@@ -554,7 +572,8 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
         const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
         const QString cartella = m_percorsi.cartellaRigaFile(dati);
         if (cartella.isEmpty())
-            throw Vendra2Exception("", "Cartella di destinazione dei file inviati non impostata.");
+            throw Vendra2Exception(
+                "CARTELLA", "Cartella di destinazione dei file inviati non impostata.");
         const QString nome = PercorsiDownload::nomeFileLocaleRigaFile(cartella, dati);
         file->nome_file_locale = nome.toStdString();
         registraNome(*file);
@@ -583,7 +602,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
         const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
         const QString percorso = m_percorsi.percorsoRigaStampa(dati, numeroStampa);
         if (percorso.isEmpty()) {
-            throw Vendra2Exception("",
+            throw Vendra2Exception("CARTELLA",
                 QString("Cartella del reparto %1 non impostata.")
                     .arg(qs(riga->reparto.nome))
                     .toStdString());

@@ -20,6 +20,8 @@
 #include <vector>
 
 class FTPClient;
+class FTPClientException;
+class Vendra2Exception;
 class File;
 class Ordine;
 class OrdineRiga;
@@ -70,9 +72,19 @@ public:
     // the FTP root: plain names only, no "..", no "\\", no absolute id.
     static bool percorsoRemotoAmmesso(const std::string &cartella, const std::string &idFile);
 
+    // Whether a failure lies in the order itself (an image missing on the
+    // server or never of the recorded size, a folder of this computer that
+    // cannot be written, a path the order should not name) rather than in
+    // the link to the FTP server or the service, which a reconnect may mend.
+    static bool erroreDellOrdine(const Vendra2Exception &e);
+    static bool erroreDellOrdine(const FTPClientException &e);
+
 signals:
-    // `dettaglio`: the technical words behind the message, for the event log.
-    void errorOccurred(QString errmessage, QString dettaglio = QString());
+    // `dettaglio`: the technical words behind the message, for the event log;
+    // `dellOrdine`: the fault lies in the order (see erroreDellOrdine).
+    void errorOccurred(QString errmessage, QString dettaglio = QString(), bool dellOrdine = false);
+    // The order is held by this station from now on.
+    void orderClaimed();
     void orderTerminated();
     void fileTerminated(int current, int total);
     void fileProgress(int byteTransferred, int totalBytes);

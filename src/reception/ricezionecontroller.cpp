@@ -17,6 +17,15 @@ bool cartellaEsiste(const QString &percorso)
 {
     return !percorso.trimmed().isEmpty() && QFileInfo(percorso).isDir();
 }
+// An event-log entry: what failed, the reason, libcurl's or the system's
+// own words in brackets.
+QString voceErrore(const QString &testo, const QString &messaggio, const QString &dettaglio)
+{
+    QString voce = testo + QLatin1String("\r\n") + messaggio;
+    if (!dettaglio.isEmpty())
+        voce += QLatin1String("\r\n(") + dettaglio + QLatin1Char(')');
+    return voce;
+}
 } // namespace
 
 RicezioneController::RicezioneController(QObject *parent)
@@ -26,6 +35,15 @@ RicezioneController::RicezioneController(QObject *parent)
     connect(m_ordineDownload, &OrdineDownload::orderSkipped, this,
         [this](const QString &, const QString &motivo) {
             emit logEvent(Vendra2Commons::Warning, motivo);
+        });
+    connect(m_ordineDownload, &OrdineDownload::orderSetAside, this,
+        [this](Ordine *ordine, const QString &motivo, const QString &dettaglio) {
+            emit logEvent(Vendra2Commons::Error,
+                voceErrore(tr("L'ordine n° %1 è stato messo da parte dopo un nuovo errore: la "
+                              "ricezione prosegue con gli altri ordini. L'ordine sarà scaricato di "
+                              "nuovo con \"Riprova\" o riattivando la ricezione.")
+                               .arg(ordine->numero),
+                    motivo, dettaglio));
         });
     connect(m_ordineDownload, &OrdineDownload::errorOccurred, this,
         &RicezioneController::suDownloadError);
@@ -69,8 +87,15 @@ bool RicezioneController::controllaCartelle()
 
 void RicezioneController::imposta(bool accesa)
 {
+    if (accesa && !m_attiva)
+        m_ordineDownload->riprovaBloccati();
+    attiva(accesa);
+}
+
+void RicezioneController::attiva(bool accesa)
+{
     if (accesa && !controllaCartelle()) {
-        imposta(false);
+        attiva(false);
         emit avvioFallito();
         return;
     }
@@ -111,10 +136,7 @@ void RicezioneController::suDownloadError(const QString &messaggio, const QStrin
     const QString testo = coda.isEmpty()
         ? tr("Errore in fase di download degli ordini")
         : tr("Errore in fase di download dell'ordine n° %1").arg(coda.first()->numero);
-    QString voce = testo + QLatin1String("\r\n") + messaggio;
-    if (!dettaglio.isEmpty())
-        voce += QLatin1String("\r\n(") + dettaglio + QLatin1Char(')');
-    emit logEvent(Vendra2Commons::Error, voce);
+    emit logEvent(Vendra2Commons::Error, voceErrore(testo, messaggio, dettaglio));
     if (!m_attiva)
         return;
     imposta(false);

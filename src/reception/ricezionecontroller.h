@@ -22,16 +22,18 @@ public:
     OrdineDownload *ordineDownload() const { return m_ordineDownload; }
     bool isAttiva() const { return m_attiva; }
 
-    // Switches reception on or off. Switching on checks the folders first;
-    // when they are missing, reception stays off and avvioFallito() follows.
+    // Switches reception on or off (the operator). Switching on checks the
+    // folders first; when they are missing, reception stays off and
+    // avvioFallito() follows. Switched on, the orders set aside are tried
+    // again.
     void imposta(bool accesa);
     void commuta() { imposta(!m_attiva); }
     // Switches reception on unless it is on already (the error dialog's
-    // reconnect: two of them never cancel out).
+    // reconnect: two of them never cancel out); the orders set aside stay so.
     void accendi()
     {
         if (!m_attiva)
-            imposta(true);
+            attiva(true);
     }
 
     // Every department folder and the folder for sent files exist here;
@@ -53,6 +55,7 @@ signals:
     void logEvent(Vendra2Commons::LogType tipo, const QString &messaggio);
 
 private:
+    void attiva(bool accesa);
     void suDownloadError(const QString &messaggio, const QString &dettaglio);
 
     OrdineDownload *m_ordineDownload;

@@ -54,6 +54,8 @@ private slots:
     void presaPersaDuranteIlDownload();
     void immaginiIntereRegistrateAlloStop();
     void erroriERiconnessione();
+    void ordineCheFallisceMessoDaParte_data();
+    void ordineCheFallisceMessoDaParte();
 };
 
 void TestReliability::percorsiRemotiFuoriRadice_data()
@@ -367,12 +369,100 @@ void TestReliability::erroriERiconnessione()
     c.accendi();
     QVERIFY(c.isAttiva());
 
+    // An order set aside is named in the log with its reason.
+    Ordine fermo;
+    fermo.numero = 42;
+    emit c.ordineDownload()->orderSetAside(&fermo, "il file non esiste sul server", "550");
+    QVERIFY2(registro.last().contains("n° 42")
+            && registro.last().endsWith("il file non esiste sul server\r\n(550)"),
+        qPrintable(registro.last()));
+    QCOMPARE(mostrati.count(), 1);
+
     c.imposta(false);
     emit c.ordineDownload()->errorOccurred("tardivo");
     QCOMPARE(mostrati.count(), 1);
     QVERIFY(!c.isAttiva());
     QVERIFY(registro.last().endsWith("tardivo"));
     setInstallationFilePath(QString());
+}
+
+void TestReliability::ordineCheFallisceMessoDaParte_data()
+{
+    QTest::addColumn<QString>("guasto");
+    QTest::addColumn<bool>("dellOrdine");
+    QTest::newRow("server spento") << "spento" << false;
+    QTest::newRow("password rifiutata") << "password" << false;
+    QTest::newRow("immagine mancante") << "mancante" << true;
+    QTest::newRow("dimensione mai giusta") << "dimensione" << true;
+    QTest::newRow("cartella del reparto fuori linea") << "cartella" << true;
+}
+
+// The first failure stops the queue and is shown; after the reconnect, a
+// fault of the link stops it again, while an order failing again for a
+// reason of its own is set aside and the next order is received. Tried
+// again, it comes back and fails as the first time.
+void TestReliability::ordineCheFallisceMessoDaParte()
+{
+    QFETCH(QString, guasto);
+    QFETCH(bool, dellOrdine);
+    Lab lab;
+    QVERIFY(lab.avviaFtp());
+    lab.impostaSettings();
+    Riga rotta { Ordini::STAMPA, 800 };
+    rotta.caricato = guasto != "mancante";
+    if (guasto == "dimensione")
+        rotta.dimensioneRegistrata = 801;
+    const std::string a = lab.piazza({ { Ordini::STAMPA, 500 }, rotta }, Ordini::PENDENTE,
+        QDateTime(QDate(2013, 5, 1), QTime(9, 0)));
+    const std::string b = lab.piazza(
+        { { Ordini::FILE, 600 } }, Ordini::PENDENTE, QDateTime(QDate(2013, 5, 2), QTime(9, 0)));
+    if (guasto == "spento")
+        lab.ftp().stop();
+    if (guasto == "password")
+        appSettings().ftpPassword = "sbagliata";
+    if (guasto == "cartella") {
+        QVERIFY(QDir(lab.percorso("Stampe")).removeRecursively());
+        QFile occupa(lab.percorso("Stampe"));
+        QVERIFY(occupa.open(QIODevice::WriteOnly));
+    }
+
+    OrdineDownload e;
+    QSignalSpy errori(&e, &OrdineDownload::errorOccurred);
+    int terminati = 0;
+    connect(&e, &OrdineDownload::orderTerminated, &e, [&] { ++terminati; });
+    QStringList messiDaParte;
+    connect(&e, &OrdineDownload::orderSetAside, &e, [&](Ordine *o, const QString &motivo) {
+        messiDaParte << QString::number(o->numero) + motivo;
+    });
+    e.startDownload(true);
+    QVERIFY(QTest::qWaitFor([&] { return errori.count() == 1; }, 30000));
+    QCOMPARE(e.queue().first()->Getguid(), a);
+    const QString numero = QString::number(e.queue().first()->numero);
+    QVERIFY(e.bloccati().isEmpty());
+
+    e.startDownload(true); // the error dialog's reconnect
+    if (!dellOrdine) {
+        QVERIFY(QTest::qWaitFor([&] { return errori.count() == 2; }, 30000));
+        QCOMPARE(e.queue().first()->Getguid(), a);
+        QCOMPARE(terminati, 0);
+        QVERIFY(messiDaParte.isEmpty());
+        return;
+    }
+    QVERIFY(QTest::qWaitFor([&] { return terminati == 1; }, 30000));
+    QCOMPARE(errori.count(), 1);
+    QCOMPARE(messiDaParte.size(), 1);
+    QVERIFY2(messiDaParte[0].startsWith(numero) && messiDaParte[0].size() > numero.size(),
+        qPrintable(messiDaParte[0]));
+    QCOMPARE(lab.stato(b), int(Ordini::RICEVUTO));
+    QCOMPARE(lab.stato(a), int(Ordini::IN_CODA));
+    QCOMPARE(e.bloccati(), QStringList { QString::fromStdString(a) });
+    QVERIFY(e.filtroCoda().contains(QString::fromStdString(a)));
+
+    e.riprovaOrdine(QString::fromStdString(a));
+    QVERIFY(e.bloccati().isEmpty());
+    QVERIFY(QTest::qWaitFor([&] { return errori.count() == 2; }, 30000));
+    QCOMPARE(e.queue().first()->Getguid(), a);
+    QCOMPARE(messiDaParte.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestReliability)

@@ -18,14 +18,42 @@ OrdineDownloadListWidget::OrdineDownloadListWidget(QWidget *parent)
     setDropIndicatorShown(true);
 }
 
-void OrdineDownloadListWidget::aggiungiOrdine(Ordine *ordine)
+void OrdineDownloadListWidget::aggiungiOrdine(Ordine *ordine, int riga)
 {
     if (!ordine || trovaOrdine(QString::fromStdString(ordine->Getguid())) >= 0)
         return;
-    auto *item = new QListWidgetItem(this, TipoElemento);
+    const int inCoda = righeInCoda();
+    auto *item = new QListWidgetItem(nullptr, TipoElemento);
+    insertItem(riga >= 0 && riga < inCoda ? riga : inCoda, item);
     auto *widget = new OrdineDownloadWidget(ordine);
     item->setSizeHint(widget->sizeHint());
     setItemWidget(item, widget);
+}
+
+void OrdineDownloadListWidget::bloccaOrdine(Ordine *ordine, const QString &motivo)
+{
+    if (!ordine)
+        return;
+    rimuoviElemento(trovaOrdine(QString::fromStdString(ordine->Getguid())));
+    auto *item = new QListWidgetItem(this, TipoElemento);
+    auto *widget = new OrdineDownloadWidget(ordine);
+    widget->segnaBloccato(motivo);
+    item->setSizeHint(widget->sizeHint());
+    setItemWidget(item, widget);
+}
+
+bool OrdineDownloadListWidget::isBloccato(int index) const
+{
+    const OrdineDownloadWidget *w = widgetOrdine(index);
+    return w && w->isBloccato();
+}
+
+int OrdineDownloadListWidget::righeInCoda() const
+{
+    int n = 0;
+    while (n < count() && !isBloccato(n))
+        ++n;
+    return n;
 }
 
 int OrdineDownloadListWidget::trovaOrdine(const QString &id) const
@@ -65,7 +93,8 @@ QStringList OrdineDownloadListWidget::idOrdini() const
 
 bool OrdineDownloadListWidget::spostaElemento(int from, int to)
 {
-    if (from < 0 || from >= count() || to < 0 || to >= count())
+    const int inCoda = righeInCoda();
+    if (from < 0 || from >= inCoda || to < 0 || to >= inCoda)
         return false;
     if (from == to)
         return true;
@@ -159,7 +188,7 @@ int OrdineDownloadListWidget::rigaTrascinata(const QMimeData *data) const
         return -1;
     bool ok = false;
     const int row = data->text().toInt(&ok);
-    return ok && row >= 0 && row < count() ? row : -1;
+    return ok && row >= 0 && row < righeInCoda() ? row : -1;
 }
 
 void OrdineDownloadListWidget::dragEnterEvent(QDragEnterEvent *event)
@@ -190,7 +219,8 @@ void OrdineDownloadListWidget::dropEvent(QDropEvent *event)
         return;
     }
     const QModelIndex target = indexAt(event->pos());
-    const int to = target.isValid() ? target.row() : count() - 1;
+    const int inCoda = righeInCoda();
+    const int to = target.isValid() && target.row() < inCoda ? target.row() : inCoda - 1;
     event->setDropAction(Qt::MoveAction);
     event->accept();
     if (from == to || !spostaElemento(from, to))

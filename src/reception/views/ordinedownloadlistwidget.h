@@ -19,8 +19,13 @@ public:
 
     explicit OrdineDownloadListWidget(QWidget *parent = nullptr);
 
-    // Appends an item for the order unless one with its id is present.
-    void aggiungiOrdine(Ordine *ordine);
+    // Adds an item for the order unless one with its id is present: at
+    // `riga` or after the queued ones, never among those set aside.
+    void aggiungiOrdine(Ordine *ordine, int riga = -1);
+    // Shows the order as set aside, below the queue (its rows keep the
+    // engine's queue positions for the drags).
+    void bloccaOrdine(Ordine *ordine, const QString &motivo);
+    bool isBloccato(int index) const;
     // Row of the order's item, or -1.
     int trovaOrdine(const QString &id) const;
     void rimuoviElemento(int index);
@@ -53,6 +58,8 @@ private:
     // Row carried by the drag data, or -1 when the data is not one of ours.
     int rigaTrascinata(const QMimeData *data) const;
     void aggiornaDimensione(int index);
+    // Rows of the queue proper, before those set aside.
+    int righeInCoda() const;
 
     QPoint m_pressPos;
 };

@@ -56,6 +56,15 @@ int OrdineDownloadWidget::progressMaximum() const
     return ui->progressBar->maximum();
 }
 
+void OrdineDownloadWidget::segnaBloccato(const QString &motivo)
+{
+    m_bloccato = true;
+    ui->progressBar->setVisible(false);
+    ui->labelFile->setStyleSheet(QStringLiteral("color: #b00000"));
+    ui->labelFile->setText(tr("Bloccato: %1").arg(motivo));
+    ui->labelFile->setToolTip(motivo);
+}
+
 void OrdineDownloadWidget::on_ftp_FileProgress(int current, int total)
 {
     ui->labelFile->setText(tr("File %1/%2").arg(current).arg(total));

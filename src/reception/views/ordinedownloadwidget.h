@@ -32,6 +32,9 @@ public:
     bool isProgressVisible() const;
     int progressValue() const;
     int progressMaximum() const;
+    // Set aside after failing again: out of the queue until tried again.
+    bool isBloccato() const { return m_bloccato; }
+    void segnaBloccato(const QString &motivo);
 
     // "N° %1 del %2 - %3": number, date, customer's user name.
     static QString titoloPer(const Ordine &ordine);
@@ -49,4 +52,5 @@ private:
     std::unique_ptr<Ui::OrdineDownloadWidget> ui;
     QString m_id;
     int m_numero = 0;
+    bool m_bloccato = false;
 };

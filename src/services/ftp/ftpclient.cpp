@@ -832,6 +832,16 @@ struct FTPClient::Private {
     }
 };
 
+bool FTPClientException::riguardaIlFile() const
+{
+    static const std::string perFile[] = { "FTP_LOCAL", "FTP_EXISTS", "FTP_BAD_PATH",
+        "CURLE_" + std::to_string(int(CURLE_REMOTE_ACCESS_DENIED)),
+        "CURLE_" + std::to_string(int(CURLE_FTP_COULDNT_RETR_FILE)),
+        "CURLE_" + std::to_string(int(CURLE_QUOTE_ERROR)),
+        "CURLE_" + std::to_string(int(CURLE_REMOTE_FILE_NOT_FOUND)) };
+    return std::find(std::begin(perFile), std::end(perFile), code) != std::end(perFile);
+}
+
 FTPClient::FTPClient(std::string host, unsigned short port, std::string user, std::string password)
     : d(std::make_unique<Private>(this))
 {

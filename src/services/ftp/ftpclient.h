@@ -22,6 +22,12 @@ public:
     {
     }
 
+    // Whether the failure concerns one file or folder (missing on the
+    // server, access denied, refused, a folder of this computer that cannot
+    // be written) rather than the link (no connection, login refused,
+    // time-out, connection lost), which may come back by itself.
+    bool riguardaIlFile() const;
+
     // The technical detail behind the reason in the message (libcurl's or
     // the system's own words), for the event log; may be empty.
     std::string dettaglio;
