@@ -446,6 +446,8 @@ void OrdineDownload::mettiDaParte(const QString &motivo, const QString &dettagli
     if (!bloccato)
         return;
     const QString id = idDi(*bloccato);
+    qCWarning(lcCoda).noquote()
+        << QString("Ordine n° %1 (%2) messo da parte: %3").arg(bloccato->numero).arg(id, motivo);
     m_erroriPropri.remove(id);
     if (!m_bloccati.contains(id))
         m_bloccati << id;

@@ -49,8 +49,6 @@ public:
         });
         connect(&e, &OrdineDownload::fileTerminated, this,
             [this](int c, int t) { fileTerminati << qMakePair(c, t); });
-        connect(&e, &OrdineDownload::currentProcessingFileChanged, this,
-            [this](const QString &f) { fileCorrenti << f; });
         connect(&e, &OrdineDownload::CurrentOrderGlobalFileProgress, this,
             [this](int d, int t) { globale << qMakePair(d, t); });
         connect(&e, &OrdineDownload::CurrentOrderCurrentFileProgress, this,
@@ -63,18 +61,14 @@ public:
         errori.clear();
         correnti.clear();
         terminati.clear();
-        statiTerminati.clear();
-        fileTerminati.clear();
         globale.clear();
         perFile.clear();
-        fileCorrenti.clear();
     }
 
     QStringList eventi, errori;
     std::vector<std::string> correnti, terminati;
     QList<int> statiTerminati;
     QList<QPair<int, int>> fileTerminati, globale, perFile;
-    QStringList fileCorrenti;
 };
 
 std::vector<std::string> ids(const OrdineDownload &e)
@@ -216,38 +210,6 @@ private slots:
         QCOMPARE(cambi.at(2).at(0).toInt(), 2);
     }
 
-    void spostaERimuoviSenzaDownload()
-    {
-        OrdineDownload e;
-        for (const char *id : { "a", "b", "c", "d" })
-            e.addOrder(Lab::finto(id));
-        Registro r(e);
-
-        e.moveOrder(3, 0);
-        QCOMPARE(ids(e), (std::vector<std::string> { "d", "a", "b", "c" }));
-        e.moveOrder(0, 2);
-        QCOMPARE(ids(e), (std::vector<std::string> { "a", "b", "d", "c" }));
-        e.moveOrder(1, 3);
-        QCOMPARE(ids(e), (std::vector<std::string> { "a", "d", "c", "b" }));
-        e.moveOrder(-1, 0);
-        e.moveOrder(0, 4);
-        e.moveOrder(2, 2);
-        QCOMPARE(ids(e), (std::vector<std::string> { "a", "d", "c", "b" }));
-        QVERIFY(r.eventi.isEmpty()); // nothing was running, nothing stops or starts
-
-        QVERIFY(!e.removeOrder("zz"));
-        QVERIFY(r.eventi.isEmpty());
-        QVERIFY(e.removeOrder("c"));
-        QCOMPARE(ids(e), (std::vector<std::string> { "a", "d", "b" }));
-        QCOMPARE(r.eventi, QStringList { "queue:3" });
-        QVERIFY(e.removeOrder("a"));
-        QVERIFY(e.removeOrder("b"));
-        QVERIFY(e.removeOrder("d"));
-        QCOMPARE(
-            r.eventi, (QStringList { "queue:3", "queue:2", "queue:1", "queue:0", "finished" }));
-        QVERIFY(!e.removeOrder("d"));
-    }
-
     void spostaERimuoviDuranteIlDownload()
     {
         Lab lab;
@@ -263,6 +225,14 @@ private slots:
         QVERIFY(attendiFetch(*e));
         QCOMPARE(ids(*e), o);
         Registro r(*e);
+        // Nothing running: moves in and out of range start or stop nothing.
+        e->moveOrder(3, 0);
+        e->moveOrder(-1, 0);
+        e->moveOrder(0, 4);
+        QCOMPARE(ids(*e), (std::vector<std::string> { o[3], o[0], o[1], o[2] }));
+        e->moveOrder(0, 3);
+        QVERIFY(!e->removeOrder("zz"));
+        QVERIFY(r.eventi.isEmpty());
         e->startDownload(true);
         QCOMPARE(r.eventi, (QStringList { "start", "current" }));
         QCOMPARE(r.correnti.back(), o[0]);
@@ -320,6 +290,13 @@ private slots:
         QVERIFY(!e->isPolling());
         QVERIFY(!e->isProcessing());
         QVERIFY(!e->worker());
+
+        // The last one removed: the queue says it is finished.
+        r.azzera();
+        QVERIFY(e->removeOrder(QString::fromStdString(o[0])));
+        QVERIFY(e->removeOrder(QString::fromStdString(o[2])));
+        QCOMPARE(r.eventi, (QStringList { "queue:1", "queue:0", "finished" }));
+        e->addOrder(Lab::finto(o[2]));
 
         // Destroyed with a worker running: returns, nothing outlives it.
         e->startDownload(false);
@@ -380,44 +357,6 @@ private slots:
         QCOMPARE(r.terminati.front(), d);
         QCOMPARE(r.conta("start"), 1);
         QCOMPARE(lab.stato(d), int(Ordini::RICEVUTO));
-    }
-
-    void erroreDelWorkerERipresa()
-    {
-        Lab lab;
-        QVERIFY(lab.avviaFtp());
-        lab.impostaSettings();
-        const std::string a
-            = lab.piazza({ { Ordini::STAMPA, 6000 }, { Ordini::STAMPA, 7000, false, false } });
-        OrdineDownload e;
-        e.loadQueue();
-        QVERIFY(attendiFetch(e));
-        Registro r(e);
-        e.startDownload(true);
-        QVERIFY(QTest::qWaitFor([&] { return !r.errori.isEmpty(); }, 30000));
-        QCOMPARE(r.eventi, (QStringList { "start", "current", "stop", "error" }));
-        QVERIFY(!r.errori.first().isEmpty());
-        // The order stays first and the poll keeps running.
-        QCOMPARE(ids(e), std::vector<std::string> { a });
-        QVERIFY(!e.isProcessing());
-        QVERIFY(e.isPolling());
-        QCOMPARE(lab.stato(a), int(Ordini::IN_CODA));
-        QCOMPARE(lab.fileSuFtp().size(), 0); // the first image was fetched and deleted
-
-        // The missing image appears; the next start retries the same order
-        // and does not ask for the first image again.
-        Ordine *inCoda = e.queue().first();
-        const File &mancante = *inCoda->righe.at(1)->file;
-        lab.carica(mancante, Lab::contenuto(mancante.id, 7000));
-        lab.ftp().clearLog();
-        r.azzera();
-        e.startDownload(true);
-        QVERIFY(QTest::qWaitFor([&] { return r.terminati.size() == 1; }, 30000));
-        QVERIFY(r.errori.isEmpty());
-        QCOMPARE(lab.ftp().commands().count("RETR"), 1);
-        QCOMPARE(lab.stato(a), int(Ordini::RICEVUTO));
-        QCOMPARE(lab.fileIn("Stampe").size(), 2);
-        QVERIFY(lab.fileSuFtp().isEmpty());
     }
 
     void erroreDelRefresh()

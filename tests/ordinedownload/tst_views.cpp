@@ -136,6 +136,19 @@ private slots:
         rilascia(l, "3", 3);
         QCOMPARE(mossi.count(), 2);
         QCOMPARE(l.idOrdini(), (QStringList { "a", "c", "b", "d" }));
+
+        // An order set aside goes below the queue, shows why and stays out of
+        // the drags; orders queued later come before it.
+        l.bloccaOrdine(o[1].get(), "il file non esiste sul server");
+        o.push_back(ordine("e", 5, "u"));
+        l.aggiungiOrdine(o.back().get());
+        QCOMPARE(l.idOrdini(), (QStringList { "a", "c", "d", "e", "b" }));
+        QVERIFY(l.isBloccato(4) && !l.isBloccato(3));
+        QVERIFY(l.widgetOrdine(4)->testoFile().contains("il file non esiste sul server"));
+        QVERIFY(!rilascia(l, "4", 0));
+        QVERIFY(rilascia(l, "0", 4));
+        QCOMPARE(l.idOrdini(), (QStringList { "c", "d", "e", "a", "b" }));
+        QCOMPARE(mossi.last().at(1).toInt(), 3);
     }
 
     void contoAllaRovescia()

@@ -1,4 +1,6 @@
-// Destination folders and file names of downloaded order files.
+// Destination folders and file names of downloaded order files, as one
+// table: the five expressions of the settings, a line, the files already
+// there, what is asked and the answer.
 
 #include "percorsidownload.h"
 
@@ -12,36 +14,67 @@
 namespace
 {
 
-int64_t secondi(int anno, int mese, int giorno, int ora = 12)
-{
-    return QDateTime(QDate(anno, mese, giorno), QTime(ora, 0), Qt::LocalTime).toSecsSinceEpoch();
-}
-
-DatiRigaPercorso rigaStampa(int numeroOrdine, int anno, int quantita)
+// A print line of order 42 of 15/06/2014 (noon, local time) in the directory
+// department "D:/Stampe", changed by "campo=valore;..." (numero, anno, utc,
+// qta, intestatario, formato, carta, sorgente, locale, id, reparto,
+// nomereparto, tipo).
+DatiRigaPercorso riga(const QString &modifiche)
 {
     DatiRigaPercorso d;
-    d.numeroOrdine = numeroOrdine;
-    d.dataOrdine = secondi(anno, 6, 15);
+    d.numeroOrdine = 42;
+    int anno = 2014;
     d.codiceCliente = "00017";
     d.username = "mrossi";
     d.intestatario = "Rossi Mario";
     d.formato = "10x15";
     d.carta = "LUC";
-    d.quantita = quantita;
+    d.quantita = 2;
     d.idFile = "f-1";
     d.nomeFileSorgente = "IMG_001.large.jpeg";
     d.repartoPercorso = "D:/Stampe";
     d.repartoNome = "Stampe";
     d.repartoTipo = "directory";
+    QString utc;
+    for (const QString &m : modifiche.split(';', Qt::SkipEmptyParts)) {
+        const QString campo = m.section('=', 0, 0), valore = m.section('=', 1);
+        if (campo == "numero")
+            d.numeroOrdine = valore.toInt();
+        else if (campo == "anno")
+            anno = valore.toInt();
+        else if (campo == "utc")
+            utc = valore;
+        else if (campo == "qta")
+            d.quantita = valore.toInt();
+        else if (campo == "intestatario")
+            d.intestatario = valore;
+        else if (campo == "formato")
+            d.formato = valore;
+        else if (campo == "carta")
+            d.carta = valore;
+        else if (campo == "sorgente")
+            d.nomeFileSorgente = valore;
+        else if (campo == "locale")
+            d.nomeFileLocale = valore;
+        else if (campo == "id")
+            d.idFile = valore;
+        else if (campo == "reparto")
+            d.repartoPercorso = valore;
+        else if (campo == "nomereparto")
+            d.repartoNome = valore;
+        else if (campo == "tipo")
+            d.repartoTipo = valore;
+        else
+            qFatal("campo sconosciuto %s", qPrintable(campo));
+    }
+    d.dataOrdine = utc.isEmpty()
+        ? QDateTime(QDate(anno, 6, 15), QTime(12, 0), Qt::LocalTime).toSecsSinceEpoch()
+        : QDateTime::fromString(utc, Qt::ISODate).toSecsSinceEpoch();
     return d;
 }
 
-void tocca(const QString &percorso)
+ImpostazioniPercorsi impostazioni(const QStringList &e)
 {
-    QDir().mkpath(QFileInfo(percorso).path());
-    QFile f(percorso);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("x");
+    return { e.value(0), e.value(1), e.value(2), e.value(3), e.value(4) };
 }
 
 } // namespace
@@ -64,266 +97,199 @@ private slots:
         QVERIFY(QDir::setCurrent(tmp.path()));
     }
 
-    void expansionRules()
+    void percorsi_data()
     {
-        DatiRigaPercorso d = rigaStampa(42, 2014, 7);
-        using E = PercorsiDownload::Espressione;
-
-        // Tags outside an expression's list stay; unknown tags stay.
-        QCOMPARE(PercorsiDownload::espandi("<codice>-<carta>-<qta>", E::Antepost, d),
-            QString("00017-<carta>-<qta>"));
-        QCOMPARE(PercorsiDownload::espandi("<formato>/<carta>/<codice>", E::PercorsoStampa, d),
-            QString("10x15/LUC/<codice>"));
-        QCOMPARE(PercorsiDownload::espandi("<numerofile>_<data>", E::NomeFileStampa, d, 3),
-            QString("00003_<data>"));
-        // Case matters.
-        QCOMPARE(PercorsiDownload::espandi("<QTA><Carta>", E::NomeFileStampa, d, 1),
-            QString("<QTA><Carta>"));
-        // A repeated tag is replaced everywhere.
-        QCOMPARE(PercorsiDownload::espandi("<carta>_<carta>", E::Accoda, d), QString("LUC_LUC"));
-
-        // Every quantity tag takes the width of the first one met.
-        QCOMPARE(PercorsiDownload::espandi("<qta,3>-<qta>-<qta,5>", E::NomeFileStampa, d, 1),
-            QString("007-007-007"));
-        QCOMPARE(
-            PercorsiDownload::espandi("<qta>-<qta,4>", E::NomeFileStampa, d, 1), QString("7-7"));
-        QCOMPARE(PercorsiDownload::espandi("<qta,>", E::NomeFileStampa, d, 1), QString("7"));
-        QCOMPARE(PercorsiDownload::espandi("<qta,x>", E::NomeFileStampa, d, 1), QString("<qta,x>"));
-        // Never cut: a quantity longer than the width is written whole.
-        d.quantita = 1500;
-        QCOMPARE(PercorsiDownload::espandi("<qta,2>", E::NomeFileStampa, d, 1), QString("1500"));
-        QCOMPARE(PercorsiDownload::espandi("<numerofile>", E::NomeFileStampa, d, 123456),
-            QString("123456"));
-
-        // <nomefile>: the cleaned source name up to its first dot.
-        QCOMPARE(
-            PercorsiDownload::espandi("<nomefile>", E::NomeFileStampa, d, 1), QString("IMG_001"));
-        d.nomeFileSorgente = "C:\\foto\\vacanze.2013.jpg";
-        QCOMPARE(
-            PercorsiDownload::espandi("<nomefile>", E::NomeFileStampa, d, 1), QString("vacanze"));
-
-        QCOMPARE(PercorsiDownload::pulisciCartella("Foto_Rò s.r.l."), QString("FotoR srl"));
-        QCOMPARE(PercorsiDownload::pulisciCartella("<data>"), QString("data"));
-        QCOMPARE(PercorsiDownload::pulisciCartella("../a\\b:c-d e"), QString("abc-d e"));
-    }
-
-    void orderFolderName()
-    {
-        DatiRigaPercorso d = rigaStampa(123, 2013, 1);
-        d.intestatario = "ACME";
-        PercorsiDownload nessuno({});
-        QCOMPARE(nessuno.nomeCartellaOrdine(d), QString("000123_2013"));
-
-        // A leading separator of PATH_ACCODA stays, trailing blanks go.
-        PercorsiDownload accoda({ "", "", " <intestatario>", "", "" });
-        QCOMPARE(accoda.nomeCartellaOrdine(d), QString("000123_2013 ACME"));
-        PercorsiDownload spazi({ "", "", "_<username>  ", "", "" });
-        QCOMPARE(spazi.nomeCartellaOrdine(d), QString("000123_2013mrossi"));
-        PercorsiDownload formato({ "", "", "-<formato>-<carta>", "", "" });
-        QCOMPARE(formato.nomeCartellaOrdine(d), QString("000123_2013-10x15-LUC"));
-
-        // The year is the order date's in local time (TZ=Europe/Rome here):
-        // 23:30 UTC on New Year's Eve is already the next year in Rome.
-        d.dataOrdine = QDateTime(QDate(2013, 12, 31), QTime(23, 30), Qt::UTC).toSecsSinceEpoch();
-        QCOMPARE(nessuno.nomeCartellaOrdine(d), QString("000123_2014"));
-        d.numeroOrdine = 1234567;
-        QCOMPARE(nessuno.nomeCartellaOrdine(d), QString("1234567_2014"));
-    }
-
-    void printPathWorkedExamples()
-    {
-        DatiRigaPercorso d = rigaStampa(42, 2014, 2);
-
-        // Defaults only.
-        PercorsiDownload base({ "", "", "", "", "" });
-        QCOMPARE(base.percorsoRigaStampa(d, 3), QString("D:/Stampe/000042_2014/00003(2).jpg"));
-        QVERIFY(QFileInfo(QStringLiteral("D:/Stampe/000042_2014")).isDir());
-
-        // Custom name expression.
-        PercorsiDownload nome({ "", "", "", "", "<nomefile>_<qta,3>" });
-        QCOMPARE(nome.percorsoRigaStampa(d, 3), QString("D:/Stampe/000042_2014/IMG_001_002.jpg"));
-
-        // Noritsu: no customer folder, department name appended, IMAGE.
-        DatiRigaPercorso n = d;
-        n.repartoPercorso = "E:/QSS";
-        n.repartoNome = "Minilab";
-        n.repartoTipo = "canale_noritsu";
-        PercorsiDownload antepost({ "", "<intestatario>", "", "<formato>", "" });
-        QCOMPARE(antepost.percorsoRigaStampa(n, 3),
-            QString("E:/QSS/000042_2014-Minilab/IMAGE/00003(2).jpg"));
-        QVERIFY(QFileInfo(QStringLiteral("E:/QSS/000042_2014-Minilab/IMAGE")).isDir());
-
-        // A directory department gets the customer folder.
-        QCOMPARE(antepost.percorsoRigaStampa(d, 1),
-            QString("D:/Stampe/Rossi Mario/000042_2014/10x15/00001(2).jpg"));
-
-        // Nested sub-folders from the path expression are created.
-        PercorsiDownload annidato({ "", "", "", "<formato>/<carta>", "" });
-        QCOMPARE(annidato.sottoCartellaStampa(d), QString("10x15/LUC/"));
-        QCOMPARE(annidato.percorsoRigaStampa(d, 1),
-            QString("D:/Stampe/000042_2014/10x15/LUC/00001(2).jpg"));
-        QVERIFY(QFileInfo(QStringLiteral("D:/Stampe/000042_2014/10x15/LUC")).isDir());
-
-        // Unknown tag in a name stays unchanged.
-        PercorsiDownload ignoto({ "", "", "", "", "<numerofile><data>" });
-        QCOMPARE(ignoto.percorsoRigaStampa(d, 1), QString("D:/Stampe/000042_2014/00001<data>.jpg"));
-
-        // A department without a folder gives no path at all.
-        d.repartoPercorso.clear();
-        QVERIFY(base.percorsoRigaStampa(d, 1).isEmpty());
-    }
-
-    void customerFolder()
-    {
-        DatiRigaPercorso d = rigaStampa(1, 2020, 1);
-        PercorsiDownload p({ "", "<intestatario>", "", "", "" });
-        QCOMPARE(p.cartellaCliente(d), QString("Rossi Mario"));
-        d.intestatario = "Foto_Rò s.r.l.";
-        QCOMPARE(p.cartellaCliente(d), QString("FotoR srl"));
-        QCOMPARE(
-            p.percorsoRigaStampa(d, 1), QString("D:/Stampe/FotoR srl/000001_2020/00001(1).jpg"));
-
-        // A folder expression with an unknown tag keeps its letters.
-        PercorsiDownload ignoto({ "", "<data>/<codice>", "", "", "" });
-        QCOMPARE(ignoto.cartellaCliente(d), QString("data00017"));
-
-        // Nothing left after cleaning: no empty folder level.
-        d.intestatario = "._.";
-        QCOMPARE(p.percorsoRigaStampa(d, 1), QString("D:/Stampe/000001_2020/00001(1).jpg"));
-    }
-
-    void accodaPerLine()
-    {
-        // The order folder name is built per line: formats split print
-        // lines, and file lines (no format) land in a third folder.
-        ImpostazioniPercorsi imp { "F:/Files", "", "_<formato>", "", "" };
-        PercorsiDownload p(imp);
-        DatiRigaPercorso a = rigaStampa(5, 2016, 1);
-        DatiRigaPercorso b = a;
-        b.formato = "13x18";
-        DatiRigaPercorso f = a;
-        f.formato.clear();
-        f.carta.clear();
-        QCOMPARE(p.percorsoRigaStampa(a, 1), QString("D:/Stampe/000005_201610x15/00001(1).jpg"));
-        QCOMPARE(p.percorsoRigaStampa(b, 2), QString("D:/Stampe/000005_201613x18/00002(1).jpg"));
-        QCOMPARE(p.cartellaRigaFile(f), QString("F:/Files/000005_2016/"));
-    }
-
-    void printCollisionsAndResume()
-    {
-        DatiRigaPercorso d = rigaStampa(42, 2014, 2);
-        PercorsiDownload p({ "", "", "", "", "" });
-        const QString primo = p.percorsoRigaStampa(d, 3);
-        tocca(primo);
-        QCOMPARE(p.percorsoRigaStampa(d, 3), QString("D:/Stampe/000042_2014/00003(2)_1.jpg"));
-        tocca("D:/Stampe/000042_2014/00003(2)_1.jpg");
-        QCOMPARE(p.percorsoRigaStampa(d, 3), QString("D:/Stampe/000042_2014/00003(2)_2.jpg"));
-
-        // A name recorded by an interrupted attempt is reused even though
-        // the file exists.
-        d.nomeFileLocale = "00003(2).jpg";
-        QCOMPARE(p.percorsoRigaStampa(d, 3), primo);
-        // A recorded name never leads out of the folder.
-        d.nomeFileLocale = "../../evil.jpg";
-        QCOMPARE(p.percorsoRigaStampa(d, 3), QString("D:/Stampe/000042_2014/evil.jpg"));
-    }
-
-    void fileLineFolderAndNames()
-    {
-        DatiRigaPercorso d = rigaStampa(9, 2019, 1);
-        d.formato.clear();
-        d.carta.clear();
-        d.nomeFileSorgente = "a.b.jpg";
-
-        // No base folder configured: nothing may land at a drive root.
-        QVERIFY(PercorsiDownload({}).cartellaRigaFile(d).isEmpty());
-
-        PercorsiDownload p({ "F:/Inviati", "<codice> <username>", "", "", "" });
-        const QString cartella = p.cartellaRigaFile(d);
-        QCOMPARE(cartella, QString("F:/Inviati/00017 mrossi/000009_2019/"));
-        QVERIFY(QFileInfo(cartella).isDir());
-
-        QCOMPARE(PercorsiDownload::nomeFileLocaleRigaFile(cartella, d), QString("a.b.jpg"));
-        tocca(cartella + "a.b.jpg");
-        QCOMPARE(PercorsiDownload::nomeFileLocaleRigaFile(cartella, d), QString("a_1.b.jpg"));
-        tocca(cartella + "a_1.b.jpg");
-        QCOMPARE(PercorsiDownload::nomeFileLocaleRigaFile(cartella, d), QString("a_2.b.jpg"));
-
-        // No dot: no dangling dot either.
-        d.nomeFileSorgente = "LEGGIMI";
-        tocca(cartella + "LEGGIMI");
-        QCOMPARE(PercorsiDownload::nomeFileLocaleRigaFile(cartella, d), QString("LEGGIMI_1"));
-
-        // Resume: the recorded name wins over the collision rule.
-        d.nomeFileLocale = "a.b.jpg";
-        QCOMPARE(PercorsiDownload::nomeFileLocaleRigaFile(cartella, d), QString("a.b.jpg"));
-    }
-
-    void hostileNames_data()
-    {
-        QTest::addColumn<QString>("sorgente");
+        // cosa: stampa:N (print path of print N), file (file-line folder),
+        // nomefile (file-line name in that folder), cartella (order folder),
+        // cliente (customer folder), espandi:TIPO (first expression alone),
+        // pulisci (folder cleaning of `sorgente`), sicuro (safe name of
+        // `sorgente`, which must keep both kinds of line in their folders).
+        QTest::addColumn<QString>("cosa");
+        QTest::addColumn<QStringList>("imp");
+        QTest::addColumn<QString>("modifiche");
+        QTest::addColumn<QStringList>("esistenti");
         QTest::addColumn<QString>("atteso");
-        QTest::newRow("unix traversal") << "../../x.jpg"
-                                        << "x.jpg";
-        QTest::newRow("windows traversal") << "..\\..\\x.jpg"
-                                           << "x.jpg";
-        QTest::newRow("drive") << "C:\\x.jpg"
-                               << "x.jpg";
-        QTest::newRow("drive relative") << "C:x.jpg"
-                                        << "Cx.jpg";
-        QTest::newRow("sub folder") << "a/b.jpg"
-                                    << "b.jpg";
-        QTest::newRow("dotdot") << ".."
-                                << "F-77";
-        QTest::newRow("dot") << "."
-                             << "F-77";
-        QTest::newRow("empty") << ""
-                               << "F-77";
-        QTest::newRow("trailing separator") << "foto/"
-                                            << "F-77";
-        QTest::newRow("reserved chars") << "a:b*c?d\"e<f>g|h.jpg"
-                                        << "abcdefgh.jpg";
-        QTest::newRow("control chars") << QString("a\tb\nc\x01"
-                                                  "d\x7f.jpg")
-                                       << "abcd.jpg";
-        QTest::newRow("trailing dots") << "x.jpg. . "
-                                       << "x.jpg";
-        QTest::newRow("only reserved") << "???"
-                                       << "F-77";
-        QTest::newRow("device name") << "con.jpg"
-                                     << "_con.jpg";
-        QTest::newRow("port name") << "LPT1"
-                                   << "_LPT1";
-        QTest::newRow("accents kept") << "perù.jpg"
-                                      << "perù.jpg";
+        const QStringList no;
+        const auto r = [](const char *nome) -> QTestData & { return QTest::newRow(nome); };
+
+        // Expansion: tags outside an expression's list and unknown ones stay,
+        // case matters, a repeated tag is replaced everywhere, every quantity
+        // takes the width of the first one met and is never cut.
+        r("fuori lista") << "espandi:antepost" << QStringList { "<codice>-<carta>-<qta>" }
+                         << "qta=7" << no << "00017-<carta>-<qta>";
+        r("percorso") << "espandi:percorso" << QStringList { "<formato>/<carta>/<codice>" } << ""
+                      << no << "10x15/LUC/<codice>";
+        r("numerofile") << "espandi:nome:3" << QStringList { "<numerofile>_<data>" } << "" << no
+                        << "00003_<data>";
+        r("maiuscole") << "espandi:nome:1" << QStringList { "<QTA><Carta>" } << "" << no
+                       << "<QTA><Carta>";
+        r("ripetuto") << "espandi:accoda" << QStringList { "<carta>_<carta>" } << "" << no
+                      << "LUC_LUC";
+        r("larghezza prima") << "espandi:nome:1" << QStringList { "<qta,3>-<qta>-<qta,5>" }
+                             << "qta=7" << no << "007-007-007";
+        r("larghezza dopo") << "espandi:nome:1" << QStringList { "<qta>-<qta,4>" } << "qta=7" << no
+                            << "7-7";
+        r("larghezza vuota") << "espandi:nome:1" << QStringList { "<qta,>" } << "qta=7" << no
+                             << "7";
+        r("larghezza non numero") << "espandi:nome:1" << QStringList { "<qta,x>" } << "" << no
+                                  << "<qta,x>";
+        r("mai tagliata") << "espandi:nome:1" << QStringList { "<qta,2>" } << "qta=1500" << no
+                          << "1500";
+        r("numerofile lungo") << "espandi:nome:123456" << QStringList { "<numerofile>" } << "" << no
+                              << "123456";
+        r("nomefile") << "espandi:nome:1" << QStringList { "<nomefile>" } << "" << no << "IMG_001";
+        r("nomefile windows") << "espandi:nome:1" << QStringList { "<nomefile>" }
+                              << "sorgente=C:\\foto\\vacanze.2013.jpg" << no << "vacanze";
+        r("pulisci") << "pulisci" << no << "sorgente=Foto_Rò s.r.l." << no << "FotoR srl";
+        r("pulisci tag") << "pulisci" << no << "sorgente=<data>" << no << "data";
+        r("pulisci separatori") << "pulisci" << no << "sorgente=../a\\b:c-d e" << no << "abc-d e";
+
+        // The order folder: a leading separator of the suffix stays, trailing
+        // blanks go; the year is the local one (TZ=Europe/Rome).
+        const QString acme = "numero=123;anno=2013;intestatario=ACME";
+        r("cartella") << "cartella" << no << acme << no << "000123_2013";
+        r("cartella accoda") << "cartella" << QStringList { "", "", " <intestatario>" } << acme
+                             << no << "000123_2013 ACME";
+        r("cartella spazi") << "cartella" << QStringList { "", "", "_<username>  " } << acme << no
+                            << "000123_2013mrossi";
+        r("cartella formato") << "cartella" << QStringList { "", "", "-<formato>-<carta>" } << acme
+                              << no << "000123_2013-10x15-LUC";
+        r("capodanno a Roma") << "cartella" << no << "numero=123;utc=2013-12-31T23:30:00Z" << no
+                              << "000123_2014";
+        r("numero lungo") << "cartella" << no << "numero=1234567" << no << "1234567_2014";
+
+        // Print paths.
+        r("predefinito") << "stampa:3" << no << "" << no << "D:/Stampe/000042_2014/00003(2).jpg";
+        r("nome") << "stampa:3" << QStringList { "", "", "", "", "<nomefile>_<qta,3>" } << "" << no
+                  << "D:/Stampe/000042_2014/IMG_001_002.jpg";
+        r("noritsu") << "stampa:3" << QStringList { "", "<intestatario>", "", "<formato>" }
+                     << "reparto=E:/QSS;nomereparto=Minilab;tipo=canale_noritsu" << no
+                     << "E:/QSS/000042_2014-Minilab/IMAGE/00003(2).jpg";
+        r("cliente e formato") << "stampa:1"
+                               << QStringList { "", "<intestatario>", "", "<formato>" } << "" << no
+                               << "D:/Stampe/Rossi Mario/000042_2014/10x15/00001(2).jpg";
+        r("sottocartelle") << "stampa:1" << QStringList { "", "", "", "<formato>/<carta>" } << ""
+                           << no << "D:/Stampe/000042_2014/10x15/LUC/00001(2).jpg";
+        r("tag ignoto") << "stampa:1" << QStringList { "", "", "", "", "<numerofile><data>" } << ""
+                        << no << "D:/Stampe/000042_2014/00001<data>.jpg";
+        r("reparto senza cartella") << "stampa:1" << no << "reparto=" << no << "";
+        r("accoda per formato") << "stampa:1" << QStringList { "", "", "_<formato>" } << "" << no
+                                << "D:/Stampe/000042_201410x15/00001(2).jpg";
+        r("accoda altro formato") << "stampa:2" << QStringList { "", "", "_<formato>" }
+                                  << "formato=13x18" << no
+                                  << "D:/Stampe/000042_201413x18/00002(2).jpg";
+        r("collisione") << "stampa:3" << no << ""
+                        << QStringList { "D:/Stampe/000042_2014/00003(2).jpg" }
+                        << "D:/Stampe/000042_2014/00003(2)_1.jpg";
+        r("due collisioni") << "stampa:3" << no << ""
+                            << QStringList { "D:/Stampe/000042_2014/00003(2).jpg",
+                                   "D:/Stampe/000042_2014/00003(2)_1.jpg" }
+                            << "D:/Stampe/000042_2014/00003(2)_2.jpg";
+        r("nome registrato riusato") << "stampa:3" << no << "locale=00003(2).jpg"
+                                     << QStringList { "D:/Stampe/000042_2014/00003(2).jpg" }
+                                     << "D:/Stampe/000042_2014/00003(2).jpg";
+        r("nome registrato ostile") << "stampa:3" << no << "locale=../../evil.jpg" << no
+                                    << "D:/Stampe/000042_2014/evil.jpg";
+
+        // The customer folder.
+        const QStringList cliente { "", "<intestatario>" };
+        r("cliente") << "cliente" << cliente << "" << no << "Rossi Mario";
+        r("cliente pulito") << "stampa:1" << cliente << "intestatario=Foto_Rò s.r.l.;qta=1" << no
+                            << "D:/Stampe/FotoR srl/000042_2014/00001(1).jpg";
+        r("cliente tag ignoto") << "cliente" << QStringList { "", "<data>/<codice>" } << "" << no
+                                << "data00017";
+        r("cliente vuoto") << "stampa:1" << cliente << "intestatario=._.;qta=1" << no
+                           << "D:/Stampe/000042_2014/00001(1).jpg";
+
+        // File lines: no base folder, no file; names kept, collisions numbered
+        // before the extension, a recorded name reused.
+        const QStringList inviati { "F:/Inviati", "<codice> <username>" };
+        const QString doc = "formato=;carta=;sorgente=a.b.jpg";
+        const QString cartella = "F:/Inviati/00017 mrossi/000042_2014/";
+        r("senza cartella base") << "file" << no << doc << no << "";
+        r("cartella file") << "file" << inviati << doc << no << cartella;
+        r("per formato") << "file" << QStringList { "F:/Files", "", "_<formato>" } << doc << no
+                         << "F:/Files/000042_2014/";
+        r("nome file") << "nomefile" << inviati << doc << no << "a.b.jpg";
+        r("nome file preso") << "nomefile" << inviati << doc << QStringList { cartella + "a.b.jpg" }
+                             << "a_1.b.jpg";
+        r("nome file preso due volte")
+            << "nomefile" << inviati << doc
+            << QStringList { cartella + "a.b.jpg", cartella + "a_1.b.jpg" } << "a_2.b.jpg";
+        r("senza punto") << "nomefile" << inviati << "formato=;carta=;sorgente=LEGGIMI"
+                         << QStringList { cartella + "LEGGIMI" } << "LEGGIMI_1";
+        r("ripresa") << "nomefile" << inviati << doc + ";locale=a.b.jpg"
+                     << QStringList { cartella + "a.b.jpg" } << "a.b.jpg";
+
+        // Hostile names from the customer's computer.
+        const QStringList ostili[] = { { "../../x.jpg", "x.jpg" }, { "..\\..\\x.jpg", "x.jpg" },
+            { "C:\\x.jpg", "x.jpg" }, { "C:x.jpg", "Cx.jpg" }, { "a/b.jpg", "b.jpg" },
+            { "..", "F-77" }, { ".", "F-77" }, { "", "F-77" }, { "foto/", "F-77" },
+            { "a:b*c?d\"e<f>g|h.jpg", "abcdefgh.jpg" },
+            { QString("a\tb\nc\x01"
+                      "d\x7f.jpg"),
+                "abcd.jpg" },
+            { "x.jpg. . ", "x.jpg" }, { "???", "F-77" }, { "con.jpg", "_con.jpg" },
+            { "LPT1", "_LPT1" }, { "perù.jpg", "perù.jpg" } };
+        for (const QStringList &o : ostili)
+            QTest::addRow("ostile %s", qPrintable(o[0].toHtmlEscaped()))
+                << "sicuro" << no << "id=F-77;sorgente=" + o[0] << no << o[1];
+        r("id ostile") << "sicuro" << no << "id=../id;sorgente=.." << no << "id";
+        r("id vuoto") << "sicuro" << no << "id=;sorgente=.." << no << "file";
     }
 
-    void hostileNames()
+    void percorsi()
     {
-        QFETCH(QString, sorgente);
+        QFETCH(QString, cosa);
+        QFETCH(QStringList, imp);
+        QFETCH(QString, modifiche);
+        QFETCH(QStringList, esistenti);
         QFETCH(QString, atteso);
-        QCOMPARE(PercorsiDownload::nomeFileSicuro(sorgente, "F-77"), atteso);
-
-        // Whatever the name, both kinds of line stay inside their folder.
-        DatiRigaPercorso d = rigaStampa(3, 2021, 1);
-        d.idFile = "F-77";
-        d.nomeFileSorgente = sorgente;
-        PercorsiDownload p({ "F:/In", "", "", "", "<nomefile>" });
-        const QString cartella = p.cartellaRigaFile(d);
-        const QString nome = PercorsiDownload::nomeFileLocaleRigaFile(cartella, d);
-        const QString pieno = QFileInfo(cartella + nome).absoluteFilePath();
-        QCOMPARE(QFileInfo(pieno).absolutePath(), QDir(cartella).absolutePath());
-
-        const QString stampa = p.percorsoRigaStampa(d, 1);
-        QVERIFY2(stampa.startsWith("D:/Stampe/000003_2021/"), qPrintable(stampa));
-        QVERIFY2(!stampa.mid(22).contains('/'), qPrintable(stampa));
-    }
-
-    void securityIdFileFallback()
-    {
-        // The id itself is cleaned too; a hopeless one still gives a name.
-        QCOMPARE(PercorsiDownload::nomeFileSicuro("..", "../id"), QString("id"));
-        QCOMPARE(PercorsiDownload::nomeFileSicuro("..", ""), QString("file"));
+        const DatiRigaPercorso d = riga(modifiche);
+        for (const QString &f : esistenti) {
+            QDir().mkpath(QFileInfo(f).path());
+            QFile file(f);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const PercorsiDownload p(impostazioni(imp));
+        const QString tipo = cosa.section(':', 0, 0);
+        const int numero = cosa.section(':', -1).toInt();
+        using E = PercorsiDownload::Espressione;
+        QString risposta;
+        if (tipo == "stampa") {
+            risposta = p.percorsoRigaStampa(d, numero);
+            // The folders of a print path are made.
+            QVERIFY(risposta.isEmpty() || QFileInfo(QFileInfo(risposta).path()).isDir());
+        } else if (tipo == "file") {
+            risposta = p.cartellaRigaFile(d);
+            QVERIFY(risposta.isEmpty() || QFileInfo(risposta).isDir());
+        } else if (tipo == "nomefile") {
+            risposta = PercorsiDownload::nomeFileLocaleRigaFile(p.cartellaRigaFile(d), d);
+        } else if (tipo == "cartella") {
+            risposta = p.nomeCartellaOrdine(d);
+        } else if (tipo == "cliente") {
+            risposta = p.cartellaCliente(d);
+        } else if (tipo == "pulisci") {
+            risposta = PercorsiDownload::pulisciCartella(d.nomeFileSorgente);
+        } else if (tipo == "espandi") {
+            const QString t = cosa.section(':', 1, 1);
+            const E e = t == "antepost" ? E::Antepost
+                : t == "accoda"         ? E::Accoda
+                : t == "percorso"       ? E::PercorsoStampa
+                                        : E::NomeFileStampa;
+            risposta = PercorsiDownload::espandi(imp.value(0), e, d, numero);
+        } else {
+            risposta = PercorsiDownload::nomeFileSicuro(d.nomeFileSorgente, d.idFile);
+            // Whatever the name, both kinds of line stay inside their folder.
+            const PercorsiDownload dentro({ "F:/In", "", "", "", "<nomefile>" });
+            const QString cartella = dentro.cartellaRigaFile(d);
+            const QString nome = PercorsiDownload::nomeFileLocaleRigaFile(cartella, d);
+            QCOMPARE(QFileInfo(cartella + nome).absolutePath(), QDir(cartella).absolutePath());
+            const QString stampa = dentro.percorsoRigaStampa(d, 1);
+            QVERIFY2(stampa.startsWith("D:/Stampe/000042_2014/") && !stampa.mid(22).contains('/'),
+                qPrintable(stampa));
+        }
+        QCOMPARE(risposta, atteso);
     }
 };
 
