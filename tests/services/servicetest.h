@@ -10,19 +10,23 @@
 #include <memory>
 #include <vector>
 
-// Runs `stmt`, which must throw exception class E carrying error code `errCode`.
-#define V2_EXPECT_THROW(E, stmt, errCode)                                                          \
+// Runs `stmt`, which must throw exception class E carrying error code `errCode`
+// and a message that contains `phrase`.
+#define V2_EXPECT_THROW_SAYING(E, stmt, errCode, phrase)                                           \
     do {                                                                                           \
         bool thrown_ = false;                                                                      \
         try {                                                                                      \
             stmt;                                                                                  \
         } catch (const E &e_) {                                                                    \
             thrown_ = true;                                                                        \
-            QVERIFY2(!e_.getMessage().empty(), "exception without a message");                     \
+            const QString message_ = QString::fromStdString(e_.getMessage());                      \
+            QVERIFY2(!message_.isEmpty() && message_.contains(QString::fromUtf8(phrase)),          \
+                qPrintable(message_));                                                             \
             QCOMPARE(QString::fromStdString(e_.getCode()), QString::fromLatin1(errCode));          \
         }                                                                                          \
         QVERIFY2(thrown_, #stmt " did not throw " #E);                                             \
     } while (0)
+#define V2_EXPECT_THROW(E, stmt, errCode) V2_EXPECT_THROW_SAYING(E, stmt, errCode, "")
 
 namespace v2test
 {

@@ -115,123 +115,107 @@ private slots:
         V2_EXPECT_THROW(Utente::UtenteException, changed.modifica(), v2db::code::NotFound);
     }
 
+    void customerSearchConditions_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QStringList>("usernames");
+        const auto row = [](const char *name, int first, int count, const char *condition,
+                             const char *order, const QStringList &usernames) {
+            QTest::newRow(name) << first << count << QString(condition) << QString(order)
+                                << usernames;
+        };
+        // The customer window's full condition: case-insensitive partial matches.
+        row("customer window", 0, 0,
+            "codice_utente LIKE '%12%' AND (ragione_sociale LIKE '%ac%' OR nome LIKE '%ac%' OR "
+            "cognome LIKE '%ac%') AND username LIKE '%x%' AND stato_account = '2' AND piva LIKE "
+            "'%0123%'",
+            "", { "xbeta" });
+        row("state, ordered", 0, 0, "stato_account = '2'", "username", { "acme1", "xbeta" });
+        row("other case", 0, 0, "ragione_sociale LIKE '%acme%'", "", { "acme1" });
+        row("LIKE on a number", 0, 0, "stato_account LIKE '1'", "", { "xgamma" });
+        row("offset and limit", 1, 1, "", "codice_utente", { "xbeta" });
+        row("offset, no limit", 1, 0, "", "codice_utente DESC", { "xbeta", "acme1" });
+    }
+
     void customerSearchConditions()
     {
-        Utente a = sampleUtente("acme1");
-        a.codice_utente = "00112";
-        a.ragione_sociale = "ACME Foto";
-        a.stato_account = Account::DISABILITATO;
-        a.piva = "00123456789";
+        QFETCH(int, first);
+        QFETCH(int, count);
+        QFETCH(QString, condition);
+        QFETCH(QString, order);
+        QFETCH(QStringList, usernames);
+        const auto add = [](const char *user, const char *codice, const char *ragione,
+                             const char *nome, int stato, const char *piva) {
+            Utente u = sampleUtente(user);
+            std::tie(u.codice_utente, u.ragione_sociale, u.nome, u.stato_account, u.piva)
+                = std::make_tuple(codice, ragione, nome, stato, piva);
+            u.inserisci();
+        };
+        add("acme1", "00112", "ACME Foto", "Mario", Account::DISABILITATO, "00123456789");
+        add("xbeta", "00120", "", "Jacopo", Account::DISABILITATO, "99012345678");
+        add("xgamma", "00212", "Altro", "Luca", Account::ABILITATO, "");
+        QStringList found;
+        for (auto &u :
+            own(Utente().listaSQL(first, count, condition.toStdString(), order.toStdString())))
+            found << QString::fromStdString(u->username);
+        QCOMPARE(found, usernames);
+    }
+
+    void customerCodes()
+    {
+        Utente a = sampleUtente("a"), b = sampleUtente("b");
+        a.codice_utente = "00212";
         QVERIFY(a.inserisci());
-        Utente b = sampleUtente("xbeta");
-        b.codice_utente = "00120";
-        b.ragione_sociale = "";
-        b.nome = "Jacopo";
-        b.stato_account = Account::DISABILITATO;
-        b.piva = "99012345678";
-        QVERIFY(b.inserisci());
-        Utente c = sampleUtente("xgamma");
-        c.codice_utente = "00212";
-        c.ragione_sociale = "Altro";
-        c.nome = "Luca";
-        c.cognome = "Bianchi";
-        c.stato_account = Account::ABILITATO;
-        QVERIFY(c.inserisci());
-
-        // The customer window's full condition: case-insensitive partial matches.
-        const std::string cond
-            = "codice_utente LIKE '%12%' AND (ragione_sociale LIKE '%ac%' OR nome LIKE '%ac%' OR "
-              "cognome LIKE '%ac%') AND username LIKE '%x%' AND stato_account = '2' AND piva LIKE "
-              "'%0123%'";
-        auto found = own(Utente().listaSQL(0, 0, cond, ""));
-        QCOMPARE(found.size(), size_t(1));
-        QCOMPARE(found[0]->username, std::string("xbeta"));
-
-        found = own(Utente().listaSQL(0, 0, "stato_account = '2'", "username"));
-        QCOMPARE(found.size(), size_t(2));
-        QCOMPARE(found[0]->username, std::string("acme1"));
-        found = own(Utente().listaSQL(0, 0, "ragione_sociale LIKE '%acme%'", ""));
-        QCOMPARE(found.size(), size_t(1));
-        // A LIKE on a numeric column matches its digits.
-        found = own(Utente().listaSQL(0, 0, "stato_account LIKE '1'", ""));
-        QCOMPARE(found.size(), size_t(1));
-        // Paging: offset and limit, 0 = no limit.
-        found = own(Utente().listaSQL(1, 1, "", "codice_utente"));
-        QCOMPARE(found.size(), size_t(1));
-        QCOMPARE(found[0]->codice_utente, std::string("00120"));
-        found = own(Utente().listaSQL(1, 0, "", "codice_utente DESC"));
-        QCOMPARE(found.size(), size_t(2));
-        QCOMPARE(found[0]->codice_utente, std::string("00120"));
-
-        // Next code: largest numeric code + 1.
+        // Next code: largest numeric code + 1; a code already taken is handed the next free one.
         QCOMPARE(Utente().prossimoCodiceUtente(), 213);
-        // A code already taken is handed the next free one.
-        Utente d = sampleUtente("delta");
-        d.codice_utente = "00212";
-        QVERIFY(d.inserisci());
-        QCOMPARE(d.codice_utente, std::string("00213"));
+        b.codice_utente = "00212";
+        QVERIFY(b.inserisci());
+        QCOMPARE(b.codice_utente, std::string("00213"));
         // An edit cannot steal another customer's code.
-        d.codice_utente = "00112";
-        V2_EXPECT_THROW(Utente::UtenteException, d.modifica(), v2db::code::Invalid);
+        b.codice_utente = "00212";
+        V2_EXPECT_THROW(Utente::UtenteException, b.modifica(), v2db::code::Invalid);
     }
 
     void operatorsAndAuthorizations()
     {
-        QCOMPARE(Operatore().prossimoCodiceOperatore(), 2);
         Operatore o = sampleOperatore("anna", "00002");
         o.aggiungiAutorizzazione(Anagrafica::GESTIONE_ORDINI);
         o.aggiungiAutorizzazione(Anagrafica::VISUALIZZAZIONE_REPARTI);
         o.aggiungiAutorizzazione(Anagrafica::GESTIONE_UTENTI);
         o.revocaAutorizzazione(Anagrafica::GESTIONE_UTENTI);
         QVERIFY(o.inserisci());
-
         auto list = own(Operatore().lista({ { "username", "%ann%" } }));
         QCOMPARE(list.size(), size_t(1));
-        const Account &a = *list[0];
-        QCOMPARE(a.autorizzazioni, unsigned(128 | 1024));
-        QVERIFY(a.controllaAutorizzazione(Anagrafica::GESTIONE_ORDINI));
-        QVERIFY(a.controllaAutorizzazione(Anagrafica::VISUALIZZAZIONE_REPARTI));
-        QVERIFY(!a.controllaAutorizzazione(Anagrafica::GESTIONE_UTENTI));
-        QCOMPARE(static_cast<const Operatore &>(a).codice_operatore, std::string("00002"));
-
+        QCOMPARE(list[0]->autorizzazioni, unsigned(128 | 1024));
+        QVERIFY(!list[0]->controllaAutorizzazione(Anagrafica::GESTIONE_UTENTI));
         // The default operator holds every authorization.
         list = own(Operatore().lista({ { "username", "admin" } }));
-        QCOMPARE(list.size(), size_t(1));
         QCOMPARE(list[0]->autorizzazioni, unsigned(2047));
         QCOMPARE(static_cast<Operatore &>(*list[0]).codice_operatore, std::string("00001"));
-        QCOMPARE(list[0]->stato_account, 1);
 
         // Search map: apostrophes arrive doubled, state as a number, all keys AND-ed.
         Operatore q = sampleOperatore("dangelo", "00003");
         q.cognome = "D'Angelo";
         q.stato_account = Account::IN_ATTESA;
         QVERIFY(q.inserisci());
-        list = own(Operatore().lista({ { "cognome", "%d''ang%" } }));
-        QCOMPARE(list.size(), size_t(1));
-        list = own(Operatore().lista({ { "stato_account", "1" } }));
-        QCOMPARE(list.size(), size_t(2));
-        list = own(Operatore().lista({ { "stato_account", "0" }, { "codice_operatore", "%3%" } }));
-        QCOMPARE(list.size(), size_t(1));
-        list = own(Operatore().lista({}));
-        QCOMPARE(list.size(), size_t(3));
-        V2_EXPECT_THROW(Operatore::OperatoreException, Operatore().lista({ { "password", "%" } }),
-            v2db::code::Condition);
-        V2_EXPECT_THROW(Operatore::OperatoreException, Operatore().lista({ { "nomignolo", "%" } }),
-            v2db::code::Condition);
+        QCOMPARE(own(Operatore().lista({ { "cognome", "%d''ang%" } })).size(), size_t(1));
+        QCOMPARE(own(Operatore().lista({ { "stato_account", "1" } })).size(), size_t(2));
+        QCOMPARE(own(Operatore().lista({ { "stato_account", "0" }, { "codice_operatore", "%3%" } }))
+                     .size(),
+            size_t(1));
+        for (const char *hidden : { "password", "nomignolo" })
+            V2_EXPECT_THROW(Operatore::OperatoreException, Operatore().lista({ { hidden, "%" } }),
+                v2db::code::Condition);
 
-        // The duplicate checks of the operator dialog.
+        // The operator dialog's duplicate check: quoted name, at most one row.
         auto dup = own(Operatore().listaSQL(0, 1, "nome = 'Anna' AND cognome = 'D''Angelo'", ""));
         QCOMPARE(dup.size(), size_t(1));
         QCOMPARE(dup[0]->username, std::string("dangelo"));
-        dup = own(Operatore().listaSQL(0, 1, "email = 'anna@lab.it'", ""));
-        QCOMPARE(dup.size(), size_t(1));
-        dup = own(Operatore().listaSQL(0, 1, "email = 'nessuno@lab.it'", ""));
-        QCOMPARE(dup.size(), size_t(0));
-        dup = own(Operatore().listaSQL(0, 1, "nome = 'Anna'", ""));
-        QCOMPARE(dup.size(), size_t(1)); // limit 1 of 2
-
         Operatore edit = *dup[0];
-        edit.revocaAutorizzazione(Anagrafica::GESTIONE_ORDINI);
+        edit.revocaAutorizzazione(Anagrafica::VISUALIZZAZIONE_REPARTI);
         edit.aggiungiAutorizzazione(Anagrafica::GESTIONE_SERVIZIO);
         QVERIFY(edit.modifica());
         dup = own(Operatore().listaSQL(0, 0, "id = " + std::to_string(edit.id), ""));

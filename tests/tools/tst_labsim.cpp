@@ -1,7 +1,5 @@
+#include "../services/servicetest.h"
 #include "ftpserver.h"
-#include "servicedb.h"
-
-#include "orderrequest.h"
 
 #include "ordini.h"
 
@@ -9,9 +7,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <algorithm>
-#include <memory>
 
 namespace
 {
@@ -44,36 +39,23 @@ Run runLabsim(const QStringList &args)
         qPrintable(                                                                                \
             QStringLiteral("exit %1\n%2\n%3").arg((run).exitCode).arg((run).out, (run).err)))
 
-template <class T> std::vector<std::unique_ptr<T>> adopt(const std::vector<T *> &records)
-{
-    return std::vector<std::unique_ptr<T>>(records.begin(), records.end());
-}
-
 QStringList ftpArgs(const v2test::FtpServer &ftp)
 {
-    return { QStringLiteral("--ftp-host"), QString::fromStdString(ftp.host()),
-        QStringLiteral("--ftp-port"), QString::number(ftp.port()), QStringLiteral("--ftp-user"),
-        QString::fromStdString(ftp.user()), QStringLiteral("--ftp-password"),
-        QString::fromStdString(ftp.password()), QStringLiteral("--ftp-root"), QStringLiteral("/") };
+    return { "--ftp-host", QString::fromStdString(ftp.host()), "--ftp-port",
+        QString::number(ftp.port()), "--ftp-user", QString::fromStdString(ftp.user()),
+        "--ftp-password", QString::fromStdString(ftp.password()), "--ftp-root", "/" };
 }
 
 QStringList seedArgs(const v2test::TempServiceDb &db, const QString &root)
 {
-    return { QStringLiteral("seed"), QStringLiteral("--endpoint"), QString::fromUtf8(db.endpoint()),
-        QStringLiteral("--root"), root };
-}
-
-std::vector<std::unique_ptr<Ordine>> pendingOrders()
-{
-    Ordine probe;
-    return adopt(probe.listaSQL(0, 0, "stato = 2", "numero"));
+    return { "seed", "--endpoint", QString::fromUtf8(db.endpoint()), "--root", root };
 }
 
 // What the placed orders hold, in a form two databases can be compared by.
-QStringList describe(const std::vector<std::unique_ptr<Ordine>> &orders)
+QStringList pendingOrders()
 {
     QStringList out;
-    for (const auto &o : orders) {
+    for (const auto &o : v2test::own(Ordine().listaSQL(0, 0, "stato = 2", "numero"))) {
         out << QString::fromStdString(o->cliente_finale + " " + o->note);
         for (const OrdineRiga *r : o->righe)
             out << QStringLiteral("  %1 %2 x%3 %4")
@@ -108,12 +90,11 @@ void TestLabSim::randomOrdersAreReproducible()
     for (int i = 0; i < 3; ++i) {
         v2test::TempServiceDb db;
         VERIFY_RUN(runLabsim(seedArgs(db, lab.path()) + ftpArgs(ftp)), 0);
-        VERIFY_RUN(runLabsim({ QStringLiteral("orders"), QStringLiteral("--endpoint"),
-                       QString::fromUtf8(db.endpoint()), QStringLiteral("--random"),
-                       QStringLiteral("4"), QStringLiteral("--seed"), QLatin1String(seeds[i]) }),
+        VERIFY_RUN(runLabsim({ "orders", "--endpoint", QString::fromUtf8(db.endpoint()), "--random",
+                       "4", "--seed", seeds[i] }),
             0);
         db.applyToLibraries();
-        placed[i] = describe(pendingOrders());
+        placed[i] = pendingOrders();
         QVERIFY(!placed[i].isEmpty());
     }
     QCOMPARE(placed[0], placed[1]);
@@ -127,8 +108,7 @@ void TestLabSim::badInputFailsCleanlyWithoutSideEffects()
     QVERIFY2(ftp.start(), qPrintable(ftp.errorString()));
     QTemporaryDir lab;
     VERIFY_RUN(runLabsim(seedArgs(db, lab.path()) + ftpArgs(ftp)), 0);
-    const QStringList base = { QStringLiteral("orders"), QStringLiteral("--endpoint"),
-        QString::fromUtf8(db.endpoint()) };
+    const QStringList base = { "orders", "--endpoint", QString::fromUtf8(db.endpoint()) };
 
     // Every order is checked before anything is placed (a bad order after a
     // good one); the message names what is at fault.
@@ -151,27 +131,24 @@ void TestLabSim::badInputFailsCleanlyWithoutSideEffects()
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(m.first);
         file.close();
-        const Run run = runLabsim(base + QStringList { QStringLiteral("--json"), file.fileName() });
+        const Run run = runLabsim(base + QStringList { "--json", file.fileName() });
         VERIFY_RUN(run, 2);
         QVERIFY2(run.err.contains(m.second), qPrintable(m.first + " -> " + run.err));
     }
 
     // Command-line mistakes.
     VERIFY_RUN(runLabsim(base), 1);
-    VERIFY_RUN(runLabsim({ QStringLiteral("seed"), QStringLiteral("--root"), lab.path() }), 1);
-    VERIFY_RUN(runLabsim(seedArgs(db, lab.path())
-                   + QStringList { QStringLiteral("--ftp-port"), QStringLiteral("70000") }),
-        1);
+    VERIFY_RUN(runLabsim({ "seed", "--root", lab.path() }), 1);
+    VERIFY_RUN(runLabsim(seedArgs(db, lab.path()) + QStringList { "--ftp-port", "70000" }), 1);
 
     // A wrong FTP password is reported as such.
-    const Run run = runLabsim(base
-        + QStringList { QStringLiteral("--random"), QStringLiteral("1"), QStringLiteral("--types"),
-            QStringLiteral("2"), QStringLiteral("--ftp-password"), QStringLiteral("wrong") });
+    const Run run = runLabsim(
+        base + QStringList { "--random", "1", "--types", "2", "--ftp-password", "wrong" });
     VERIFY_RUN(run, 2);
     QVERIFY2(run.err.contains(QStringLiteral("FTP")), qPrintable(run.err));
 
     db.applyToLibraries();
-    QVERIFY(pendingOrders().empty());
+    QVERIFY(pendingOrders().isEmpty());
     QVERIFY(QDir(ftp.rootDir()).entryList(QDir::Files).isEmpty());
 }
 

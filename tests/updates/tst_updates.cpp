@@ -1,13 +1,12 @@
 // Update check through a real service, installer downloads from a local HTTP
 // server, the installer start, and the client banner dialog.
 
-#include "appsettings.h"
 #include "db/admin.h"
 #include "dialogfacade.h"
 #include "httpserver.h"
 #include "installerdownload.h"
 #include "privatehome.h"
-#include "servicedb.h"
+#include "settingsworld.h"
 #include "updatesdownloader.h"
 #include "updateswatcher.h"
 #include "uploadbanner.h"
@@ -23,7 +22,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -67,8 +65,8 @@ private slots:
 
 private:
     HttpServer http;
-    std::unique_ptr<v2test::TempServiceDb> db;
-    std::unique_ptr<QTemporaryDir> installDir;
+    std::unique_ptr<v2test::SettingsWorld> w;
+    const v2test::TempServiceDb *db = nullptr;
 };
 
 void TestUpdates::initTestCase()
@@ -79,16 +77,9 @@ void TestUpdates::initTestCase()
 
 void TestUpdates::init()
 {
-    db = std::make_unique<v2test::TempServiceDb>();
-    installDir = std::make_unique<QTemporaryDir>();
-    const QString ini = installDir->filePath(QStringLiteral("vendra2admin.ini"));
-    {
-        QSettings file(ini, QSettings::IniFormat);
-        file.setValue(QStringLiteral("Service/Endpoint"), QString::fromUtf8(db->endpoint()));
-    }
-    setInstallationFilePath(ini);
-    appSettings().wsUsername = "admin";
-    appSettings().wsPassword = "admin";
+    w = std::make_unique<v2test::SettingsWorld>();
+    db = &w->db;
+    w->storeCredentials();
     db->applyToLibraries();
     DialogFacade::setScripted(true);
     for (const QString &name : QDir(tempFolder()).entryList(QDir::Files))
@@ -99,8 +90,7 @@ void TestUpdates::cleanup()
 {
     QCOMPARE(DialogFacade::pendingAnswers(), 0);
     DialogFacade::setScripted(false);
-    setInstallationFilePath(QString());
-    db.reset();
+    w.reset();
 }
 
 void TestUpdates::versionsAndComponents_data()
@@ -254,7 +244,6 @@ void TestUpdates::downloadDialogShowsProgressAndErrors()
 {
     {
         UpdatesDownloader dialog(http.url(QStringLiteral("/files/vendra2-setup.sh")));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Download Aggiornamenti"));
         QCOMPARE(dialog.exec(), 1);
         auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
         QCOMPARE(bar->value(), bar->maximum());
@@ -280,8 +269,6 @@ void TestUpdates::escapeAsksBeforeCancelling()
     DialogFacade::pushAnswer(QMessageBox::No);
     QTest::keyClick(&dialog, Qt::Key_Escape);
     QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Chiudi"));
-    QCOMPARE(DialogFacade::lastShown().text,
-        QStringLiteral("Sicuro di voler interrompere il download dell'aggiornamento?"));
     QCOMPARE(DialogFacade::lastShown().buttons.at(DialogFacade::lastShown().defaultButton),
         QStringLiteral("No"));
     QVERIFY(dialog.isVisible());
@@ -313,7 +300,6 @@ void TestUpdates::bannerSetAndRemoved()
     }
 
     QPointer<UploadBanner> dialog = new UploadBanner;
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Imposta Banner Personalizzato"));
     auto *preview = dialog->findChild<QLabel *>(QStringLiteral("labelBannerPreview"));
     auto *link = dialog->findChild<QLabel *>(QStringLiteral("labelUrl"));
     auto *location = dialog->findChild<QLineEdit *>(QStringLiteral("lineEditLocation"));
@@ -328,17 +314,8 @@ void TestUpdates::bannerSetAndRemoved()
     // Nothing chosen: refused here, the service is not asked.
     upload->click();
     QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Imposta Banner"));
-    QCOMPARE(DialogFacade::lastShown().text,
-        QStringLiteral(
-            "L'immagine specificata non esiste, si prega di specificare un file valido."));
+    QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("non esiste")));
     QVERIFY(upload->isEnabled());
-
-    // A file the service cannot read: its message, titled after the action.
-    location->setText(notAnImage);
-    upload->click();
-    QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Imposta Banner"));
-    QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("testo.jpg")));
-    QCOMPARE(preview->pixmap(Qt::ReturnByValue).size(), header);
 
     DialogFacade::pushFile(jpeg);
     dialog->findChild<QToolButton *>(QStringLiteral("toolButtonBrowse"))->click();
@@ -348,11 +325,23 @@ void TestUpdates::bannerSetAndRemoved()
     DialogFacade::clearShown();
     upload->click();
     QVERIFY(DialogFacade::shown().isEmpty());
-    QCOMPARE(preview->pixmap(Qt::ReturnByValue).size(), QSize(640, 79));
+    // Fitted whole into the client's header: the picture in the middle, white at the sides.
+    const QImage shown = preview->pixmap(Qt::ReturnByValue).toImage();
+    QCOMPARE(shown.size(), QSize(640, 79));
+    QVERIFY(qBlue(shown.pixel(320, 40)) > 90 && qRed(shown.pixel(320, 40)) < 60);
+    QVERIFY(qRed(shown.pixel(5, 40)) > 200 && qRed(shown.pixel(634, 40)) > 200);
     QCOMPARE(link->text(), QStringLiteral("Url: https://lab.it/promo"));
     QVERIFY(!link->isHidden());
+
+    // A file the service cannot read: its message, titled after the action;
+    // the banner already stored stays.
+    location->setText(notAnImage);
+    upload->click();
+    QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Imposta Banner"));
+    QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("testo.jpg")));
     db->applyToLibraries();
     QVERIFY(Impostazione().ottieniBannerCorrente().presente);
+    QCOMPARE(preview->pixmap(Qt::ReturnByValue).size(), QSize(640, 79));
 
     // "No" keeps it; "Yes" removes it.
     DialogFacade::pushAnswer(QMessageBox::No);

@@ -145,12 +145,15 @@ private slots:
             << QByteArray("<report dataSource=\"dati\"><group/></report>") << "by";
         QTest::newRow("margini impossibili")
             << QByteArray("<report dataSource=\"dati\" margins=\"10,150,10,150\"/>") << "spazio";
+        QTest::newRow("file mancante") << QByteArray() << "rotto.xml";
     }
     void brokenDefinitions()
     {
         QFETCH(QByteArray, xml);
         QFETCH(QString, expected);
-        const QString path = write(QStringLiteral("rotto.xml"), xml);
+        QFile::remove(dir.filePath(QStringLiteral("rotto.xml")));
+        const QString path
+            = xml.isNull() ? dir.filePath(QStringLiteral("rotto.xml")) : write("rotto.xml", xml);
         NCReport report;
         report.setReportFile(path);
         report.addCustomDataSource(sampleSource());
@@ -165,62 +168,58 @@ private slots:
         QVERIFY(!QFile::exists(pdf));
     }
 
-    void missingDefinitionAndRunErrors()
+    // A run that cannot be done fails with the reason and counts as not done;
+    // the next good run clears the error.
+    void runErrors_data()
     {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<QString>("sourceId");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("printer"); // empty: a PDF into a missing folder
+        QTest::addColumn<QString>("expected");
+        const QByteArray ok = groupedReport;
+        const QString pdf;
+        QTest::newRow("nessuna sorgente")
+            << ok << "altri" << QString() << pdf << "Sorgente dati 'dati' non trovata";
+        QTest::newRow("sorgente che non si apre")
+            << ok << "dati"
+            << "Niente da stampare" << pdf << "Niente da stampare";
+        // A field the source lacks is an error, not an empty box.
+        QTest::newRow("campo mancante")
+            << QByteArray("<report dataSource=\"dati\"><detail height=\"5\"><text x=\"0\" y=\"0\" "
+                          "width=\"9\" height=\"5\">{Nome}</text></detail></report>")
+            << "dati" << QString() << pdf << "'Nome'";
+        QTest::newRow("stampante sconosciuta")
+            << ok << "dati" << QString() << "Stampante Inesistente"
+            << "Stampante 'Stampante Inesistente' non trovata";
+        QTest::newRow("pdf non scrivibile") << ok << "dati" << QString() << pdf << "x.pdf";
+    }
+    void runErrors()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, sourceId);
+        QFETCH(QString, failure);
+        QFETCH(QString, printer);
+        QFETCH(QString, expected);
         NCReport report;
         QVERIFY(!report.runReport()); // nothing set at all
+        report.setReportFile(write(QStringLiteral("run.xml"), xml));
+        QVERIFY(!report.hasError());
+        TableSource *source = sampleSource(sourceId);
+        source->failure = failure;
+        report.addCustomDataSource(source);
+        QVERIFY(printer.isEmpty()
+                ? !report.runReportToPdf(dir.filePath(QStringLiteral("manca/cartella/x.pdf")))
+                : !report.runReportToPrinterNoDialog(1, printer));
         QVERIFY(report.hasError());
+        QVERIFY(!report.reportDone());
+        QVERIFY2(report.lastErrorMsg().contains(expected), qPrintable(report.lastErrorMsg()));
 
-        const QString missing = dir.filePath(QStringLiteral("nessuno.xml"));
-        report.setReportFile(missing);
-        QVERIFY(report.hasError());
-        QVERIFY(report.lastErrorMsg().contains(missing));
-
-        // Definition fine, but no source with its ID.
         report.reset(false);
         report.setReportFile(write(QStringLiteral("ok.xml"), groupedReport));
-        QVERIFY(!report.hasError());
-        report.addCustomDataSource(sampleSource(QStringLiteral("altri")));
-        QVERIFY(!report.runReportToPreview());
-        QCOMPARE(report.lastErrorMsg(), QStringLiteral("Sorgente dati 'dati' non trovata"));
-
-        // A source that cannot open gives its own text.
-        TableSource *failing = sampleSource();
-        failing->failure = QStringLiteral("Niente da stampare");
-        report.addCustomDataSource(failing);
-        QVERIFY(!report.runReportToPreview());
-        QCOMPARE(report.lastErrorMsg(), QStringLiteral("Niente da stampare"));
-
-        // A field the source lacks is an error, not an empty box.
-        report.reset(false);
-        report.setReportFile(write(QStringLiteral("campo.xml"),
-            "<report dataSource=\"dati\"><detail height=\"5\"><text x=\"0\" y=\"0\" width=\"9\" "
-            "height=\"5\">{Nome}</text></detail></report>"));
-        report.addCustomDataSource(sampleSource());
-        QVERIFY(!report.runReportToPreview());
-        QVERIFY2(report.lastErrorMsg().contains(QStringLiteral("'Nome'")),
-            qPrintable(report.lastErrorMsg()));
-
-        // A successful run clears the previous error.
-        report.reset(false);
-        report.setReportFile(dir.filePath(QStringLiteral("ok.xml")));
         report.addCustomDataSource(sampleSource());
         QVERIFY(report.runReportToPreview());
-        QVERIFY(!report.hasError());
-        QVERIFY(report.lastErrorMsg().isEmpty());
-        QVERIFY(report.reportDone());
-    }
-
-    void unknownPrinterIsAnError()
-    {
-        NCReport report;
-        report.setReportFile(write(QStringLiteral("ok.xml"), groupedReport));
-        report.addCustomDataSource(sampleSource());
-        QVERIFY(!report.runReportToPrinterNoDialog(1, QStringLiteral("Stampante Inesistente")));
-        QVERIFY(report.hasError());
-        QCOMPARE(
-            report.lastErrorMsg(), QStringLiteral("Stampante 'Stampante Inesistente' non trovata"));
-        QVERIFY(!report.reportDone());
+        QVERIFY(!report.hasError() && report.lastErrorMsg().isEmpty() && report.reportDone());
     }
 
     // Groups with page breaks, group and report totals, page numbering.
@@ -236,26 +235,22 @@ private slots:
         const QSizeF size = pdftools::pageSize(pdf);
         QVERIFY(qAbs(size.width() - 595.3) < 1.5 && qAbs(size.height() - 841.9) < 1.5);
 
-        const QString first = pdftools::simplified(pdftools::text(pdf, 1));
-        const QString second = pdftools::simplified(pdftools::text(pdf, 2));
-        for (const QString &page : { first, second })
-            QVERIFY(page.contains(QStringLiteral("Intestazione pagina")));
-        QVERIFY(first.contains(QStringLiteral("Inizio report")));
-        QVERIFY(!second.contains(QStringLiteral("Inizio report")));
-        QVERIFY(first.contains(QStringLiteral("Gruppo A")));
-        QVERIFY(!first.contains(QStringLiteral("Gruppo B")));
-        QVERIFY(second.contains(QStringLiteral("Gruppo B")));
-        QVERIFY(first.contains(QStringLiteral("Voce Alfa")));
-        QVERIFY(first.contains(QStringLiteral("Voce Gamma")));
-        QVERIFY(!first.contains(QStringLiteral("Voce Delta")));
-        QVERIFY(second.contains(QStringLiteral("Voce Epsilon")));
-        QVERIFY(first.contains(QStringLiteral("2,25 €")));
-        QVERIFY2(
-            first.contains(QStringLiteral("Fine A: 3 righe, somma 4,75 €")), qPrintable(first));
-        QVERIFY(second.contains(QStringLiteral("Fine B: 2 righe, somma 10,50 €")));
-        QVERIFY(second.contains(QStringLiteral("Totale generale 15,25 € su 5")));
-        QVERIFY(first.contains(QStringLiteral("Pagina 1 di 2")));
-        QVERIFY(second.contains(QStringLiteral("Pagina 2 di 2")));
+        const QStringList page { QString(), pdftools::simplified(pdftools::text(pdf, 1)),
+            pdftools::simplified(pdftools::text(pdf, 2)) };
+        const struct {
+            int page;
+            const char *text;
+            bool present;
+        } expected[] = { { 1, "Intestazione pagina", true }, { 2, "Intestazione pagina", true },
+            { 1, "Inizio report", true }, { 2, "Inizio report", false }, { 1, "Gruppo A", true },
+            { 1, "Gruppo B", false }, { 2, "Gruppo B", true }, { 1, "Voce Gamma", true },
+            { 1, "Voce Delta", false }, { 2, "Voce Epsilon", true }, { 1, "2,25 €", true },
+            { 1, "Fine A: 3 righe, somma 4,75 €", true },
+            { 2, "Fine B: 2 righe, somma 10,50 €", true },
+            { 2, "Totale generale 15,25 € su 5", true }, { 1, "Pagina 1 di 2", true },
+            { 2, "Pagina 2 di 2", true } };
+        for (const auto &e : expected)
+            QVERIFY2(page[e.page].contains(QString::fromUtf8(e.text)) == e.present, e.text);
     }
 
     // Rows that do not fit go on to further pages, every row exactly once,
@@ -421,16 +416,6 @@ private slots:
         QVERIFY(!report.runReportToPrinter(1, true, nullptr));
         QCOMPARE(asked, 1);
         QCOMPARE(report.lastErrorMsg(), QStringLiteral("Vuoto"));
-    }
-
-    void unwritablePdf()
-    {
-        NCReport report;
-        report.setReportFile(write(QStringLiteral("ok.xml"), groupedReport));
-        report.addCustomDataSource(sampleSource());
-        QVERIFY(!report.runReportToPdf(dir.filePath(QStringLiteral("manca/cartella/x.pdf"))));
-        QVERIFY(report.hasError());
-        QVERIFY(!report.lastErrorMsg().isEmpty());
     }
 
     void previewWindow()
