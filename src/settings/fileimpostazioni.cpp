@@ -2,6 +2,7 @@
 
 #include "appsettings.h"
 #include "controlliimpostazioni.h"
+#include "impostazioni.h"
 
 #include "common/dialogfacade.h"
 #include "common/waitcursor.h"
@@ -38,16 +39,9 @@ FileImpostazioni::FileImpostazioni(QWidget *parent)
     layoutGroup->addWidget(label);
     layoutGroup->addLayout(riga);
 
-    widgetWsTestFailed = new QWidget(this);
-    widgetWsTestFailed->setObjectName(QStringLiteral("widgetWsTestFailed"));
-    auto *icona = new QLabel;
-    icona->setPixmap(QPixmap(QStringLiteral(":/Resource/16x16/warning.png")));
-    auto *avviso = new QLabel(tr("Per poter modificare questa impostazione è necessario "
-                                 "dapprima impostare un account valido"));
-    avviso->setWordWrap(true);
-    auto *rigaAvviso = new QHBoxLayout(widgetWsTestFailed);
-    rigaAvviso->addWidget(icona);
-    rigaAvviso->addWidget(avviso, 1);
+    widgetWsTestFailed = Impostazioni::avvisoAccountNonValido(
+        tr("Per poter modificare questa impostazione è necessario dapprima impostare un "
+           "account valido"));
     widgetWsTestFailed->hide();
 
     buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -79,6 +79,19 @@ void selezionaDato(QComboBox *combo, int data, const QString &testoMancante)
 
 } // namespace
 
+QWidget *Impostazioni::avvisoAccountNonValido(const QString &testo)
+{
+    auto *riga = named(new QWidget, "widgetWsTestFailed");
+    auto *icona = named(new QLabel, "labelWsTestFailedIco");
+    icona->setPixmap(QPixmap(QStringLiteral(":/Resource/16x16/warning.png")));
+    auto *messaggio = named(new QLabel(testo), "labelWsTestFailedMess");
+    messaggio->setWordWrap(true);
+    auto *layout = new QHBoxLayout(riga);
+    layout->addWidget(icona);
+    layout->addWidget(messaggio, 1);
+    return riga;
+}
+
 Impostazioni::Impostazioni(QWidget *parent)
     : QDialog(parent)
     , m_loader(std::make_unique<QMovie>(QStringLiteral(":/Resource/16x16/ajax-loader2.gif")))
@@ -211,17 +224,9 @@ QWidget *Impostazioni::paginaGenerali()
     formAccount->addRow(tr("Server:"), wsEndpoint);
     formAccount->addRow(QString(), tbWsTest);
 
-    widgetWsTestFailed = named(new QWidget, "widgetWsTestFailed");
-    labelWsTestFailedIco = named(new QLabel, "labelWsTestFailedIco");
-    labelWsTestFailedIco->setPixmap(QPixmap(QStringLiteral(":/Resource/16x16/warning.png")));
-    labelWsTestFailedMess = named(new QLabel(tr("Per poter modificare tutte le impostazioni del "
-                                                "programma e necessario dapprima impostare un "
-                                                "account valido")),
-        "labelWsTestFailedMess");
-    labelWsTestFailedMess->setWordWrap(true);
-    auto *rigaAvviso = new QHBoxLayout(widgetWsTestFailed);
-    rigaAvviso->addWidget(labelWsTestFailedIco);
-    rigaAvviso->addWidget(labelWsTestFailedMess, 1);
+    widgetWsTestFailed
+        = avvisoAccountNonValido(tr("Per poter modificare tutte le impostazioni del programma e "
+                                    "necessario dapprima impostare un account valido"));
 
     auto *generali = new QGroupBox(tr("Generali"));
     CheckUpdatesAtStartup

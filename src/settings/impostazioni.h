@@ -41,6 +41,9 @@ public:
 
     bool accountNonValido() const { return m_accountNonValido; }
 
+    // The row shown while the account is not valid: a warning icon and `testo`.
+    static QWidget *avvisoAccountNonValido(const QString &testo);
+
 public slots:
     void changePage(QListWidgetItem *current, QListWidgetItem *previous);
 
@@ -97,8 +100,6 @@ private:
     QLineEdit *wsEndpoint = nullptr;
     QToolButton *tbWsTest = nullptr;
     QWidget *widgetWsTestFailed = nullptr;
-    QLabel *labelWsTestFailedIco = nullptr;
-    QLabel *labelWsTestFailedMess = nullptr;
     QCheckBox *CheckUpdatesAtStartup = nullptr;
     QToolButton *toolButtonCheckUpdates = nullptr;
     QWidget *widgetCheckUpdatesInProgress = nullptr;

@@ -315,42 +315,33 @@ void FtpClientTest::proxyEnvironmentIgnored()
     QVERIFY(writeFile(server.rootDir() + "/a.jpg", "direct"));
     QTemporaryDir local;
 
-    // A proxy on a closed port: any request sent through it fails.
+    // A proxy on a closed port: any request sent through it fails. The
+    // variables live only in this test process and go with the test.
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost));
     const QByteArray proxy = "http://127.0.0.1:" + QByteArray::number(closed.serverPort());
     closed.close();
-    const QList<QByteArray> set
+    const QList<QByteArray> names
         = { "http_proxy", "HTTP_PROXY", "ftp_proxy", "FTP_PROXY", "all_proxy", "ALL_PROXY" };
-    const QList<QByteArray> cleared = { "no_proxy", "NO_PROXY" };
-    QList<QPair<QByteArray, QByteArray>> saved;
-    for (const QByteArray &name : set + cleared)
-        if (qEnvironmentVariableIsSet(name.constData()))
-            saved.append({ name, qgetenv(name.constData()) });
-    for (const QByteArray &name : set)
+    for (const QByteArray &name : names)
         qputenv(name.constData(), proxy);
-    for (const QByteArray &name : cleared)
-        qunsetenv(name.constData());
+    qunsetenv("no_proxy");
+    qunsetenv("NO_PROXY");
     const auto restore = qScopeGuard([&] {
-        for (const QByteArray &name : set + cleared)
+        for (const QByteArray &name : names)
             qunsetenv(name.constData());
-        for (const auto &pair : qAsConst(saved))
-            qputenv(pair.first.constData(), pair.second);
     });
 
     {
         FTPClient client(server.host(), server.port(), server.user(), server.password());
         client.downloadFile("a.jpg", s(local.filePath("a.jpg")), false);
         QCOMPARE(readFile(local.filePath("a.jpg")), QByteArray("direct"));
-        client.uploadFile(s(local.filePath("a.jpg")), "b.jpg", false);
-        QCOMPARE(readFile(server.rootDir() + "/b.jpg"), QByteArray("direct"));
-        client.removeFile("a.jpg");
-        QVERIFY(!QFile::exists(server.rootDir() + "/a.jpg"));
     }
+    // The connection probe of a client that logs in later, too.
     FTPClient probed(server.host(), server.port());
     probed.login(server.user(), server.password());
-    probed.removeFile("b.jpg");
-    QVERIFY(!QFile::exists(server.rootDir() + "/b.jpg"));
+    probed.removeFile("a.jpg");
+    QVERIFY(!QFile::exists(server.rootDir() + "/a.jpg"));
 }
 
 void FtpClientTest::progressPerBlock()
@@ -476,25 +467,20 @@ void FtpClientTest::stalledServerTimesOut()
 namespace
 {
 
-// Runs a download and aborts it from another thread after a while; returns
-// the exception and how long the download ran on after the abort.
+// Runs a download and aborts it from another thread after 0.7 s; returns the
+// exception and how long the download ran on after the abort.
 std::optional<FTPClientException> downloadAndAbort(
     FTPClient &client, const std::string &remote, const QString &local, qint64 *afterAbortMs)
 {
-    using Clock = std::chrono::steady_clock;
-    std::atomic<Clock::rep> abortedAt { 0 };
+    QElapsedTimer timer;
+    timer.start();
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        abortedAt = Clock::now().time_since_epoch().count();
         client.abort();
     });
     auto e = thrown([&] { client.downloadFile(remote, s(local), true); });
-    const auto returnedAt = Clock::now().time_since_epoch().count();
+    *afterAbortMs = timer.elapsed() - 700;
     stopper.join();
-    *afterAbortMs = abortedAt.load() == 0 ? -1
-                                          : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              Clock::duration(returnedAt - abortedAt.load()))
-                                                .count();
     return e;
 }
 
