@@ -195,12 +195,14 @@ private slots:
     // cancelling the dialog is no error.
     void printFailuresAndCancel()
     {
+        QWidget finestra;
         int chiesto = 0;
-        NCReport::setPrintDialogHook([&](QPrinter *, QWidget *) {
+        QWidget *genitore = &finestra;
+        NCReport::setPrintDialogHook([&](QPrinter *, QWidget *parent) {
             ++chiesto;
+            genitore = parent;
             return false;
         });
-        QWidget finestra;
         const QString ordine = QLatin1String(ReportProcedure::TemplateOrdine);
         QVERIFY(!ReportProcedure::stampa(&finestra, QStringLiteral("Manca.xml"), ordini(1)));
         QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("Manca.xml")));
@@ -210,6 +212,7 @@ private slots:
         DialogFacade::clearShown();
         QVERIFY(ReportProcedure::stampa(&finestra, ordine, ordini(1)));
         QCOMPARE(chiesto, 1);
+        QCOMPARE(genitore, nullptr); // the print dialog stands on its own
         QVERIFY(DialogFacade::shown().isEmpty());
     }
 
