@@ -178,22 +178,15 @@ private slots:
 
     void writeFailuresNameTheFile()
     {
+        // The file cannot be opened (a folder holds its name); a MISC that
+        // cannot be made is the worker test's.
         OrdineStampaNoritsu w;
-        // MISC cannot be created: a plain file is in its way.
         auto j = job(1, 1, "a.jpg");
         const QString ordine = qss + "/000007_2015-Minilab";
-        QFile blocco(ordine + "/MISC");
-        QVERIFY(blocco.open(QIODevice::WriteOnly));
-        blocco.close();
+        QVERIFY(QDir().mkpath(ordine + "/MISC/autprint.mrk"));
         QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Errore);
         QVERIFY2(w.errore().contains(QDir::toNativeSeparators(ordine + "/MISC/autprint.mrk")),
             qPrintable(w.errore()));
-
-        // The file itself cannot be opened (a folder holds its name).
-        QVERIFY(QFile::remove(ordine + "/MISC"));
-        QVERIFY(QDir().mkpath(ordine + "/MISC/autprint.mrk"));
-        QCOMPARE(w.scrivi(j), OrdineStampaNoritsu::Esito::Errore);
-        QVERIFY(w.errore().contains("autprint.mrk"));
 
         // Once the way is clear the job is written and the error forgotten.
         QVERIFY(QDir(ordine + "/MISC/autprint.mrk").removeRecursively());
