@@ -6,6 +6,7 @@
 // the download worker run to its end.
 
 #include "ftpserver.h"
+#include "ordinedownloadthread.h"
 #include "ordini.h"
 #include "servicedb.h"
 
@@ -19,8 +20,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-class OrdineDownloadThread;
 
 namespace prova
 {
@@ -58,6 +57,23 @@ struct Rapporto {
 Rapporto esegui(OrdineDownloadThread &w,
     const std::function<void(const Rapporto &, int done)> &durante = {},
     const std::function<void()> &avviato = {});
+
+// Holds its order until it is stopped: the queue's own rules, no transfer.
+class WorkerFermo : public OrdineDownloadThread
+{
+public:
+    explicit WorkerFermo(Ordine *o)
+        : OrdineDownloadThread(o, ImpostazioniDownload {})
+    {
+    }
+
+protected:
+    void run() override
+    {
+        while (!isInterruptionRequested())
+            msleep(5);
+    }
+};
 
 class Lab
 {

@@ -79,23 +79,6 @@ std::vector<std::string> ids(const OrdineDownload &e)
     return r;
 }
 
-// Holds its order until it is stopped: the queue's own rules, no transfer.
-class WorkerFermo : public OrdineDownloadThread
-{
-public:
-    explicit WorkerFermo(Ordine *o)
-        : OrdineDownloadThread(o, ImpostazioniDownload {})
-    {
-    }
-
-protected:
-    void run() override
-    {
-        while (!isInterruptionRequested())
-            msleep(5);
-    }
-};
-
 bool attendiFetch(const OrdineDownload &e)
 {
     return QTest::qWaitFor([&] { return !e.isFetching(); }, 20000);
@@ -220,7 +203,7 @@ private slots:
 
         auto e = std::make_unique<OrdineDownload>();
         e->impostaFabbricaWorker(
-            [](Ordine *ordine) { return std::make_unique<WorkerFermo>(ordine); });
+            [](Ordine *ordine) { return std::make_unique<prova::WorkerFermo>(ordine); });
         e->loadQueue();
         QVERIFY(attendiFetch(*e));
         QCOMPARE(ids(*e), o);

@@ -320,9 +320,29 @@ void TestReliability::erroriERiconnessione()
         qPrintable(registro.last()));
     QCOMPARE(mostrati.count(), 1);
 
+    // An order failing twice for its own reason is set aside; the
+    // reconnect leaves it so, the operator switching reception on retries it.
+    OrdineDownload *e = c.ordineDownload();
+    e->impostaFabbricaWorker([](Ordine *o) { return std::make_unique<prova::WorkerFermo>(o); });
+    QVERIFY(QTest::qWaitFor([&] { return !e->isFetching(); }, 20000));
+    e->addOrder(Lab::finto("x"));
+    e->startDownload(true);
+    e->onErrorOccurred("il file non esiste sul server", {}, true);
+    QCOMPARE(mostrati.count(), 2);
+    c.accendi();
+    e->onErrorOccurred("il file non esiste sul server", {}, true);
+    QCOMPARE(mostrati.count(), 2);
+    QCOMPARE(e->bloccati(), QStringList { "x" });
+    c.imposta(false);
+    c.accendi();
+    QCOMPARE(e->bloccati(), QStringList { "x" });
+    c.imposta(false);
+    c.imposta(true);
+    QVERIFY(e->bloccati().isEmpty());
+
     c.imposta(false);
     emit c.ordineDownload()->errorOccurred("tardivo");
-    QCOMPARE(mostrati.count(), 1);
+    QCOMPARE(mostrati.count(), 2);
     QVERIFY(!c.isAttiva());
     QVERIFY(registro.last().endsWith("tardivo"));
     setInstallationFilePath(QString());
