@@ -7,6 +7,7 @@
 #include "ncreport.h"
 #include "ncreportpreviewwindow.h"
 #include "resources/v2resources.h"
+#include "settings/appsettings.h"
 
 #include <QDir>
 #include <QLocale>
@@ -114,6 +115,16 @@ int runVendra2Admin(int &argc, char **argv, const StartupCycleHook &hook)
             DialogFacade::warning(nullptr, QCoreApplication::translate("Application", "Attenzione"),
                 QCoreApplication::translate(
                     "Application", "Vendra2Admin sembra essere già in esecuzione."));
+            delete app;
+            return 1;
+        }
+
+        // A configuration that names a service the program cannot use must
+        // not be replaced by an empty local database without a word.
+        const QString problema = installationFileProblem();
+        if (!problema.isEmpty()) {
+            DialogFacade::critical(nullptr,
+                QCoreApplication::translate("Application", "Configurazione non valida"), problema);
             delete app;
             return 1;
         }

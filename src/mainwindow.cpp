@@ -16,6 +16,7 @@
 #include "impostazioni.h"
 #include "insstampawizard.h"
 #include "ncreport.h"
+#include "ordinedaevaderewidgetitem.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
 #include "ordinedownloadwidget.h"
@@ -27,6 +28,7 @@
 #include "prodotti.h"
 #include "reparti.h"
 #include "reportordinedettagliocustommodel.h"
+#include "reportprocedure.h"
 #include "ricezionecontroller.h"
 #include "settings/appsettings.h"
 #include "stampe.h"
@@ -105,10 +107,18 @@ MainWindow::MainWindow(QWidget *parent)
 
     // The orders-to-fulfil panel: its refresh timer and fetcher live in its
     // logic; the state button offers every state, the print button the preview.
-    m_ordiniDaEvadere = std::make_unique<OrdiniDaEvadere>(ui->OrdiniDaEvadere, this);
+    m_ordiniDaEvadere = std::make_unique<OrdiniDaEvadere>();
     connect(m_ordiniDaEvadere.get(), &OrdiniDaEvadere::logEvent, this, &MainWindow::on_logEvent);
     connect(m_ordiniDaEvadere.get(), &OrdiniDaEvadere::listaAggiornata, this,
         &MainWindow::aggiornaControlliOrdiniDaEvadere);
+    connect(m_ordiniDaEvadere.get(), &OrdiniDaEvadere::avviso, this,
+        [this](DialogFacade::Icon icona, const QString &titolo, const QString &testo) {
+            const QString t = titolo.isEmpty() ? windowTitle() : titolo;
+            if (icona == DialogFacade::Icon::Critical)
+                DialogFacade::critical(this, t, testo);
+            else
+                DialogFacade::warning(this, t, testo);
+        });
     m_menuStati = new QMenu(this);
     ui->tbOrdiniDaEvadereImpostaStato->setMenu(m_menuStati);
     ui->tbOrdiniDaEvadereImpostaStato->setPopupMode(QToolButton::MenuButtonPopup);
@@ -129,6 +139,11 @@ MainWindow::MainWindow(QWidget *parent)
     });
     connect(
         m_ricezione, &RicezioneController::erroreDownload, this, &MainWindow::mostraErroreDownload);
+    connect(m_ricezione, &RicezioneController::annullamentoFallito, this,
+        [this](const QString &messaggio) {
+            NormalCursor normale;
+            DialogFacade::warning(this, tr("Annulla Ordine"), messaggio);
+        });
     connect(
         m_ordineDownload, &OrdineDownload::queueChanged, this, &MainWindow::updateDownloadQueue);
     connect(m_ordineDownload, &OrdineDownload::fileTerminated, this,
@@ -188,7 +203,6 @@ MainWindow::~MainWindow()
 {
     m_updatesCheck.reset();
     OrdiniInDownload::setCodaLocale(nullptr);
-    // The panel empties its list while the list still exists.
     m_ordiniDaEvadere->disconnect(this);
     m_ordiniDaEvadere.reset();
     // The engine's last signals (its workers are being stopped) must not reach
@@ -792,6 +806,7 @@ void MainWindow::on_DownloadQueueItemAbort_clicked()
         return;
     // Kept by id: the queue may change while the question is open.
     const QString id = selezionato->idOrdine();
+    const int numero = selezionato->numeroOrdine();
     if (!DialogFacade::question(this, tr("Annulla Ordine"), tr("Annullare l'ordine selezionato?")))
         return;
 
@@ -800,7 +815,7 @@ void MainWindow::on_DownloadQueueItemAbort_clicked()
     const int riga = lista->trovaOrdine(id);
     if (riga < 0)
         return; // downloaded meanwhile: nothing left to cancel
-    m_ricezione->annullaOrdine(id);
+    m_ricezione->annullaOrdine(id, numero);
     lista->rimuoviElemento(lista->trovaOrdine(id));
 }
 
@@ -834,7 +849,6 @@ void MainWindow::updateOrdiniDaEvadere()
 void MainWindow::clearOrdiniDaEvadere()
 {
     m_ordiniDaEvadere->clearOrdiniDaEvadere();
-    aggiornaControlliOrdiniDaEvadere();
 }
 
 // The fetcher answers the panel's logic directly; these run the same steps.
@@ -850,17 +864,40 @@ void MainWindow::on_asyncGetListIntestazioni_exception()
 
 void MainWindow::aggiornaControlliOrdiniDaEvadere()
 {
+    QListWidget *lista = ui->OrdiniDaEvadere;
+    while (lista->count() > 0)
+        delete lista->takeItem(0);
+    for (Ordine *ordine : m_ordiniDaEvadere->ordini()) {
+        auto *item = new OrdineDaEvadereWidgetItem(ordine);
+        item->setIcon(QIcon(QStringLiteral(":/Resource/16x16/order.png")));
+        item->setText(OrdiniDaEvadere::testoVoce(*ordine));
+        lista->addItem(item);
+    }
     const bool ordini = !m_ordiniDaEvadere->vuota();
     ui->tbOrdiniDaEvadereImpostaStato->setEnabled(ordini);
     ui->tbOrdiniDaEvadereStampa->setEnabled(ordini);
     ui->actionOrdiniDaEvadereAvvia_stampa->setEnabled(ordini);
     ui->actionOrdiniDaEvadereAnteprima_di_stampa->setEnabled(ordini);
-    m_ordiniDaEvadere->popolaMenuStati(m_menuStati);
+    m_menuStati->clear();
+    for (const auto &e : m_ordiniDaEvadere->etichetteStati()) {
+        const int stato = e.first;
+        connect(m_menuStati->addAction(e.second), &QAction::triggered, this,
+            [this, stato] { on_ordineDaEvadereStatusChanged(stato); });
+    }
 }
 
 void MainWindow::on_ordineDaEvadereStatusChanged(int status)
 {
-    m_ordiniDaEvadere->on_ordineDaEvadereStatusChanged(status);
+    // The orders the operator sees now: a refresh while the question is open
+    // must not add orders nobody was asked about.
+    const OrdiniDaEvadere::Elenco elencati = m_ordiniDaEvadere->elenco();
+    const int risposta = DialogFacade::ask(this, DialogFacade::Icon::Warning, tr("Imposta Stato"),
+        tr("L'operazione richiesta imposterà lo stato '%1' a tutti gli ordini da "
+           "evadere.\r\nSi desidera continuare?")
+            .arg(m_ordiniDaEvadere->etichettaStato(status)),
+        { tr("Si"), tr("No") }, 1, 1);
+    if (risposta == 0)
+        m_ordiniDaEvadere->impostaStato(elencati, status);
 }
 
 void MainWindow::on_tbOrdiniDaEvadereImpostaStato_clicked()
@@ -870,30 +907,36 @@ void MainWindow::on_tbOrdiniDaEvadereImpostaStato_clicked()
 
 void MainWindow::on_tbOrdiniDaEvadereStampa_clicked()
 {
-    m_ordiniDaEvadere->stampa();
+    m_ordiniDaEvadere->stampa(m_ordiniDaEvadere->elenco());
 }
 
 void MainWindow::on_actionOrdiniDaEvadereAvvia_stampa_triggered()
 {
-    m_ordiniDaEvadere->stampa();
+    m_ordiniDaEvadere->stampa(m_ordiniDaEvadere->elenco());
 }
 
 void MainWindow::on_actionOrdiniDaEvadereAnteprima_di_stampa_triggered()
 {
-    m_ordiniDaEvadere->anteprima();
+    const OrdiniDaEvadere::Elenco elencati = m_ordiniDaEvadere->elenco();
+    ReportProcedure::anteprima(
+        this, QLatin1String(ReportProcedure::TemplateOrdine),
+        [this, elencati]() -> std::unique_ptr<NCReportDataSource> {
+            return m_ordiniDaEvadere->reportOrdiniDaEvadereDataModel(elencati);
+        },
+        ReportProcedure::ModoAnteprima::OutputPoiAnteprima, nullptr, nullptr,
+        reportOrdiniDaEvadereParameters());
 }
 
 void MainWindow::on_OrdiniDaEvadere_itemDoubleClicked(QListWidgetItem *item)
 {
-    const std::vector<Ordine *> ordini = m_ordiniDaEvadere->ordini();
-    const int riga = ui->OrdiniDaEvadere->row(item);
-    if (riga >= 0 && riga < int(ordini.size()))
-        apriDettaglioOrdine(ordini[size_t(riga)]->Getguid());
+    if (item && item->type() == OrdineDaEvadereWidgetItem::Tipo)
+        if (const Ordine *ordine = static_cast<OrdineDaEvadereWidgetItem *>(item)->ordine())
+            apriDettaglioOrdine(ordine->Getguid());
 }
 
 std::unique_ptr<ReportOrdineDettaglioCustomModel> MainWindow::reportOrdiniDaEvadereDataModel()
 {
-    return m_ordiniDaEvadere->reportOrdiniDaEvadereDataModel();
+    return m_ordiniDaEvadere->reportOrdiniDaEvadereDataModel(m_ordiniDaEvadere->elenco());
 }
 
 QMap<QString, QVariant> MainWindow::reportOrdiniDaEvadereParameters() const
@@ -903,7 +946,7 @@ QMap<QString, QVariant> MainWindow::reportOrdiniDaEvadereParameters() const
 
 std::unique_ptr<NCReport> MainWindow::getOrdiniDaEvadereReportOrdine()
 {
-    return m_ordiniDaEvadere->getOrdiniDaEvadereReportOrdine();
+    return m_ordiniDaEvadere->getOrdiniDaEvadereReportOrdine(m_ordiniDaEvadere->elenco());
 }
 
 std::unique_ptr<ReportOrdineDettaglioCustomModel> MainWindow::reportOrdineDataModel(Ordine *ordine)

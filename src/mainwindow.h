@@ -208,6 +208,6 @@ private:
     std::unique_ptr<UpdatesCheck> m_updatesCheck;
     // Set by terminaApplicazione(): the close it causes was agreed already.
     bool m_chiusuraAccettata = false;
-    // Declared last: goes first, while the list widget it fills still exists.
+    // Declared last: goes first, while the entries pointing at its orders exist.
     std::unique_ptr<OrdiniDaEvadere> m_ordiniDaEvadere;
 };

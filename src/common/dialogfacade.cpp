@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QThread>
 
+#include <functional>
+
 namespace
 {
 
@@ -20,6 +22,7 @@ struct Script {
     QQueue<Answer> answers;
     QQueue<QString> files;
     QList<DialogFacade::Shown> shown;
+    std::function<void()> whileShown;
 };
 
 Script &script()
@@ -101,6 +104,16 @@ QMessageBox::Icon toQt(DialogFacade::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// What a real box's own event loop would let run while it is open.
+void runWhileShown(Script &s)
+{
+    if (!s.whileShown)
+        return;
+    const std::function<void()> work = std::move(s.whileShown);
+    s.whileShown = nullptr;
+    work();
+}
+
 // A wrongly scripted answer is a fault of the test, not something to paper
 // over with a default: stop loudly so the test cannot pass by accident.
 [[noreturn]] void scriptFault(const QString &what, const DialogFacade::Shown &shown)
@@ -161,6 +174,7 @@ int DialogFacade::ask(QWidget *parent, Icon icon, const QString &title, const QS
         shown.defaultButton = defaultButton;
         shown.hadParent = parent != nullptr;
         s.shown.append(shown);
+        runWhileShown(s);
         if (s.answers.isEmpty()) {
             if (defaultButton >= 0)
                 return defaultButton;
@@ -288,6 +302,7 @@ void DialogFacade::setScripted(bool scripted)
     s.answers.clear();
     s.files.clear();
     s.shown.clear();
+    s.whileShown = nullptr;
 }
 
 bool DialogFacade::isScripted()
@@ -303,6 +318,11 @@ void DialogFacade::pushAnswer(int buttonIndex)
 void DialogFacade::pushAnswer(QMessageBox::StandardButton button)
 {
     script().answers.enqueue({ true, static_cast<int>(button) });
+}
+
+void DialogFacade::runWhileNextBoxIsOpen(std::function<void()> work)
+{
+    script().whileShown = std::move(work);
 }
 
 void DialogFacade::pushFile(const QString &path)

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 class DialogFacade
@@ -22,24 +24,23 @@ public:
     struct Shown {
         Kind kind = Kind::MessageBox;
         Icon icon = Icon::NoIcon;
-        QString title;        // box title or dialog caption
-        QString text;         // box text; for file dialogs the start folder
-        QStringList buttons;  // button texts in order ("Ok", "Yes", "No" for standard buttons)
+        QString title; // box title or dialog caption
+        QString text; // box text; for file dialogs the start folder
+        QStringList buttons; // button texts in order ("Ok", "Yes", "No" for standard buttons)
         int defaultButton = -1; // index into buttons, -1 none
-        QString filter;       // file dialogs only
+        QString filter; // file dialogs only
         bool hadParent = false;
     };
 
     // Box with custom buttons; returns the index of the pressed button, or
     // escapeButton (-1 when none) if the box was closed otherwise.
     static int ask(QWidget *parent, Icon icon, const QString &title, const QString &text,
-                   const QStringList &buttons, int defaultButton, int escapeButton = -1);
+        const QStringList &buttons, int defaultButton, int escapeButton = -1);
 
     // Box with standard buttons (their texts come from Qt's translations).
-    static QMessageBox::StandardButton
-    standard(QWidget *parent, Icon icon, const QString &title, const QString &text,
-             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton standard(QWidget *parent, Icon icon, const QString &title,
+        const QString &text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // Single Ok button.
     static void information(QWidget *parent, const QString &title, const QString &text);
@@ -51,11 +52,11 @@ public:
 
     // Empty result when cancelled.
     static QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                   const QString &filter = QString());
+        const QString &filter = QString());
     static QString getSaveFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                   const QString &filter = QString());
-    static QString getExistingDirectory(QWidget *parent, const QString &caption,
-                                        const QString &dir);
+        const QString &filter = QString());
+    static QString getExistingDirectory(
+        QWidget *parent, const QString &caption, const QString &dir);
 
     // --- test scripting -------------------------------------------------
     static void setScripted(bool scripted); // also clears answers and records
@@ -67,6 +68,9 @@ public:
     // ... or a standard button (standard). An answer that does not fit the
     // box it reaches aborts the test run with a message.
     static void pushAnswer(QMessageBox::StandardButton button);
+    // Runs `work` once inside the next box with own buttons, before it is
+    // answered, as the box's event loop would run timers and replies.
+    static void runWhileNextBoxIsOpen(std::function<void()> work);
     // Next file dialog answer (empty = cancelled).
     static void pushFile(const QString &path);
     // Queued box and file answers not consumed yet.

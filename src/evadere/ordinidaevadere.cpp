@@ -3,23 +3,16 @@
 #include "conversioni.h"
 
 #include "appsettings.h"
-#include "dialogfacade.h"
 #include "ncreport.h"
 #include "ordineasyncgetlistintestazioni.h"
-#include "ordinedaevaderewidgetitem.h"
 #include "ordini.h"
 #include "reportordinedettagliocustommodel.h"
 #include "reportprocedure.h"
 #include "waitcursor.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDateTime>
-#include <QIcon>
-#include <QListWidget>
-#include <QMenu>
 #include <QPrinterInfo>
-#include <QWidget>
 
 #include <set>
 
@@ -39,10 +32,8 @@ Ordini_ adotta(std::vector<Ordine *> grezzi)
 
 } // namespace
 
-OrdiniDaEvadere::OrdiniDaEvadere(QListWidget *lista, QWidget *finestra, QObject *parent)
+OrdiniDaEvadere::OrdiniDaEvadere(QObject *parent)
     : QObject(parent)
-    , m_lista(lista)
-    , m_finestra(finestra)
     , m_fetcher(std::make_unique<OrdineAsyncGetListIntestazioni>())
 {
     connect(m_fetcher.get(), &OrdineAsyncGetListIntestazioni::getListOrdiniIntestazione_response,
@@ -58,26 +49,23 @@ OrdiniDaEvadere::~OrdiniDaEvadere()
     // A fetch still running must not answer a half-destroyed panel.
     m_fetcher->disconnect(this);
     m_fetcher->wait();
-    clearOrdiniDaEvadere();
-}
-
-QString OrdiniDaEvadere::titolo() const
-{
-    return m_finestra ? m_finestra->windowTitle() : QString();
 }
 
 std::vector<Ordine *> OrdiniDaEvadere::ordini() const
 {
     std::vector<Ordine *> r;
-    if (!m_lista)
-        return r;
-    for (int i = 0; i < m_lista->count(); ++i) {
-        QListWidgetItem *item = m_lista->item(i);
-        if (item->type() == OrdineDaEvadereWidgetItem::Tipo)
-            if (Ordine *o = static_cast<OrdineDaEvadereWidgetItem *>(item)->ordine())
-                r.push_back(o);
-    }
+    r.reserve(m_ordini.size());
+    for (const auto &o : m_ordini)
+        r.push_back(o.get());
     return r;
+}
+
+QString OrdiniDaEvadere::testoVoce(const Ordine &ordine)
+{
+    return tr("N° %1 del %2 - %3")
+        .arg(ordine.numero)
+        .arg(QDateTime::fromSecsSinceEpoch(ordine.data).toString(QStringLiteral("dd/MM/yyyy")))
+        .arg(ordine.utente ? qs(ordine.utente->username) : QString());
 }
 
 // ---------------------------------------------------------------------------
@@ -102,11 +90,10 @@ void OrdiniDaEvadere::fermaAggiornamento()
 
 void OrdiniDaEvadere::clearOrdiniDaEvadere()
 {
-    if (m_lista) {
-        while (m_lista->count() > 0)
-            delete m_lista->takeItem(0);
-    }
-    m_ordini.clear();
+    // The window drops its entries before the orders they point at go.
+    Elenco vecchi;
+    vecchi.swap(m_ordini);
+    emit listaAggiornata();
 }
 
 void OrdiniDaEvadere::on_asyncGetListIntestazioni_response()
@@ -118,23 +105,14 @@ void OrdiniDaEvadere::on_asyncGetListIntestazioni_response()
 
     WaitCursor wait;
     QCoreApplication::processEvents();
-    clearOrdiniDaEvadere();
+    Elenco nuovi;
     std::set<std::string> presenti;
     for (std::unique_ptr<Ordine> &ordine : risultato) {
-        if (!ordine || !presenti.insert(ordine->Getguid()).second)
-            continue;
-        if (m_lista) {
-            auto *item = new OrdineDaEvadereWidgetItem(ordine.get());
-            item->setIcon(QIcon(QStringLiteral(":/Resource/16x16/order.png")));
-            item->setText(tr("N° %1 del %2 - %3")
-                              .arg(ordine->numero)
-                              .arg(QDateTime::fromSecsSinceEpoch(ordine->data)
-                                       .toString(QStringLiteral("dd/MM/yyyy")))
-                              .arg(ordine->utente ? qs(ordine->utente->username) : QString()));
-            m_lista->addItem(item);
-        }
-        m_ordini.push_back(std::move(ordine));
+        if (ordine && presenti.insert(ordine->Getguid()).second)
+            nuovi.push_back(std::move(ordine));
     }
+    // The old orders live until the window has replaced its entries.
+    nuovi.swap(m_ordini);
     emit listaAggiornata();
 }
 
@@ -177,24 +155,11 @@ QString OrdiniDaEvadere::etichettaStato(int stato)
     return QString::number(stato);
 }
 
-void OrdiniDaEvadere::popolaMenuStati(QMenu *menu)
-{
-    if (!menu)
-        return;
-    menu->clear();
-    for (const auto &e : etichetteStati()) {
-        QAction *azione = menu->addAction(e.second);
-        const int stato = e.first;
-        connect(azione, &QAction::triggered, this,
-            [this, stato] { on_ordineDaEvadereStatusChanged(stato); });
-    }
-}
-
-bool OrdiniDaEvadere::ordiniInDownload()
+bool OrdiniDaEvadere::inDownload(const Elenco &ordini)
 {
     bool inDownload = false;
     std::set<std::string> elencati;
-    for (Ordine *o : ordini()) {
+    for (const auto &o : ordini) {
         elencati.insert(o->Getguid());
         if (o->stato == Ordini::IN_CODA)
             inDownload = true;
@@ -209,7 +174,7 @@ bool OrdiniDaEvadere::ordiniInDownload()
             if (!elencati.count(o->Getguid()))
                 continue;
             inDownload = true;
-            for (Ordine *elencato : ordini())
+            for (const auto &elencato : ordini)
                 if (elencato->Getguid() == o->Getguid())
                     elencato->stato = Ordini::IN_CODA;
         }
@@ -220,40 +185,26 @@ bool OrdiniDaEvadere::ordiniInDownload()
     return inDownload;
 }
 
-void OrdiniDaEvadere::on_ordineDaEvadereStatusChanged(int status)
+void OrdiniDaEvadere::impostaStato(const Elenco &ordini, int stato)
 {
-    const QString etichetta = etichettaStato(status);
-    const int risposta
-        = DialogFacade::ask(m_finestra, DialogFacade::Icon::Warning, tr("Imposta Stato"),
-            tr("L'operazione richiesta imposterà lo stato '%1' a tutti gli ordini da "
-               "evadere.\r\nSi desidera continuare?")
-                .arg(etichetta),
-            { tr("Si"), tr("No") }, 1, 1);
-    if (risposta != 0)
-        return;
-
     WaitCursor wait;
     QCoreApplication::processEvents();
-    if (ordiniInDownload()) {
+    if (inDownload(ordini)) {
         wait.restore();
         avvisaInDownload();
         return;
     }
-    for (Ordine *ordine : ordini()) {
-        try {
-            ordine->impostaStato(static_cast<Ordini::StatoOrdine>(status));
-        } catch (...) {
-            avvisaErroreStato(ordine->numero);
-            break;
-        }
-    }
+    std::vector<std::string> ids;
+    for (const auto &o : ordini)
+        ids.push_back(o->Getguid());
+    impostaStatoOrdini(ids, stato);
     updateOrdiniDaEvadere();
 }
 
 void OrdiniDaEvadere::avvisaInDownload()
 {
     NormalCursor normale;
-    DialogFacade::warning(m_finestra, titolo(),
+    emit avviso(DialogFacade::Icon::Warning, QString(),
         tr("Impossibile completare l'operazione.\r\nUno o più ordini selezionati "
            "risultano essere attualmente in download"));
 }
@@ -265,11 +216,11 @@ void OrdiniDaEvadere::avvisaErroreStato(int numero)
     try {
         throw;
     } catch (const Ordine::OrdineException &e) {
-        DialogFacade::warning(m_finestra, titolo(),
+        emit avviso(DialogFacade::Icon::Warning, QString(),
             tr("Impossibile impostare lo stato dell'ordine n°%1:\r\n").arg(numero)
                 + qs(e.getMessage()));
     } catch (...) {
-        DialogFacade::critical(m_finestra, titolo(),
+        emit avviso(DialogFacade::Icon::Critical, QString(),
             tr("Errore imprevisto:\r\nImpossibile impostare lo stato dell'ordine n°%1.")
                 .arg(numero));
     }
@@ -297,15 +248,15 @@ void OrdiniDaEvadere::impostaStatoOrdini(const std::vector<std::string> &ids, in
 // Reports
 
 std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdiniDaEvadereDataModel(
-    std::vector<std::string> *aggiunti)
+    const Elenco &ordini, std::vector<std::string> *aggiunti)
 {
     auto modello = std::make_unique<ReportOrdineDettaglioCustomModel>();
     modello->setID(QString::fromLatin1(ReportProcedure::IdSorgenteOrdini));
-    if (ordiniInDownload()) {
+    if (inDownload(ordini)) {
         avvisaInDownload();
         return modello;
     }
-    for (Ordine *ordine : ordini()) {
+    for (const auto &ordine : ordini) {
         try {
             ReportProcedure::aggiungiOrdine(
                 modello.get(), *ordine, ReportProcedure::Ricarica::Sempre);
@@ -313,7 +264,7 @@ std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdiniD
                 aggiunti->push_back(ordine->Getguid());
         } catch (const Ordine::OrdineException &e) {
             NormalCursor normale;
-            DialogFacade::warning(m_finestra, titolo(),
+            emit avviso(DialogFacade::Icon::Warning, QString(),
                 tr("Impossibile caricare le informazioni dell'ordine n°%1 per generare il "
                    "report:\r\n")
                         .arg(ordine->numero)
@@ -321,7 +272,7 @@ std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdiniD
             break;
         } catch (...) {
             NormalCursor normale;
-            DialogFacade::critical(m_finestra, titolo(),
+            emit avviso(DialogFacade::Icon::Critical, QString(),
                 tr("Errore imprevisto:\r\nImpossibile caricare le informazioni dell'ordine per "
                    "generare il report."));
             break;
@@ -331,10 +282,10 @@ std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdiniD
 }
 
 std::unique_ptr<NCReport> OrdiniDaEvadere::getOrdiniDaEvadereReportOrdine(
-    std::vector<std::string> *aggiunti)
+    const Elenco &ordini, std::vector<std::string> *aggiunti)
 {
     return ReportProcedure::getReport(QLatin1String(ReportProcedure::TemplateOrdine),
-        reportOrdiniDaEvadereDataModel(aggiunti), reportOrdiniDaEvadereParameters(), m_finestra);
+        reportOrdiniDaEvadereDataModel(ordini, aggiunti), reportOrdiniDaEvadereParameters(), this);
 }
 
 std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdineDataModel(
@@ -349,7 +300,7 @@ std::unique_ptr<ReportOrdineDettaglioCustomModel> OrdiniDaEvadere::reportOrdineD
 std::unique_ptr<NCReport> OrdiniDaEvadere::getReportOrdine(const Ordine &ordine)
 {
     return ReportProcedure::getReport(QLatin1String(ReportProcedure::TemplateOrdine),
-        reportOrdineDataModel(ordine), reportOrdiniDaEvadereParameters(), m_finestra);
+        reportOrdineDataModel(ordine), reportOrdiniDaEvadereParameters(), this);
 }
 
 void OrdiniDaEvadere::erroreReport(const QString &messaggio)
@@ -357,16 +308,16 @@ void OrdiniDaEvadere::erroreReport(const QString &messaggio)
     const QString testo = tr("Errore in fase di generazione del report\r\n") + messaggio;
     emit logEvent(Vendra2Commons::Error, testo);
     NormalCursor normale;
-    DialogFacade::critical(m_finestra, tr("Errore"), testo);
+    emit avviso(DialogFacade::Icon::Critical, tr("Errore"), testo);
 }
 
-bool OrdiniDaEvadere::stampa()
+bool OrdiniDaEvadere::stampa(const Elenco &ordini)
 {
     std::vector<std::string> stampati;
     std::unique_ptr<NCReport> report;
     {
         WaitCursor wait;
-        report = getOrdiniDaEvadereReportOrdine(&stampati);
+        report = getOrdiniDaEvadereReportOrdine(ordini, &stampati);
     }
     if (report->hasError()) {
         erroreReport(report->lastErrorMsg());
@@ -387,17 +338,6 @@ bool OrdiniDaEvadere::stampa()
         updateOrdiniDaEvadere();
     }
     return true;
-}
-
-void OrdiniDaEvadere::anteprima()
-{
-    ReportProcedure::anteprima(
-        m_finestra, QLatin1String(ReportProcedure::TemplateOrdine),
-        [this]() -> std::unique_ptr<NCReportDataSource> {
-            return reportOrdiniDaEvadereDataModel();
-        },
-        ReportProcedure::ModoAnteprima::OutputPoiAnteprima, nullptr, nullptr,
-        reportOrdiniDaEvadereParameters());
 }
 
 // ---------------------------------------------------------------------------

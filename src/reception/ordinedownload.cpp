@@ -77,6 +77,8 @@ QString OrdineDownload::filtroCoda() const
             esclusi << it.key();
     }
     esclusi << m_bloccati;
+    for (const QString &id : m_trattenuti)
+        esclusi << id;
     if (!esclusi.isEmpty()) {
         filtro += QStringLiteral(" AND id NOT IN ( ");
         for (QString id : qAsConst(esclusi)) {

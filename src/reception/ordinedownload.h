@@ -73,6 +73,10 @@ public slots:
     void loadQueue();
     void moveOrder(int startIndex, int newIndex);
     bool removeOrder(const QString &id);
+    // Keeps an order out of the queue's refreshes (its cancel failed) until
+    // rilasciaTrattenuti().
+    void trattieni(const QString &id) { m_trattenuti.insert(id); }
+    void rilasciaTrattenuti() { m_trattenuti.clear(); }
     // Takes ownership of the order in any case; a rejected order is destroyed.
     bool addOrder(Ordine *ordine);
     // Lets an order set aside come back with the next refresh (one, or all).
@@ -151,6 +155,8 @@ private:
     // Failures for a reason of their own, per order, since it was last
     // received or tried again.
     QHash<QString, int> m_erroriPropri;
+    // Orders whose cancel failed (see trattieni()).
+    QSet<QString> m_trattenuti;
     bool m_processing = false;
     bool m_waitingForOrders = false;
     // Polling enabled by startDownload() and disabled by a stop that ends it,

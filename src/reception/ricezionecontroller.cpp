@@ -87,8 +87,10 @@ bool RicezioneController::controllaCartelle()
 
 void RicezioneController::imposta(bool accesa)
 {
-    if (accesa && !m_attiva)
+    if (accesa && !m_attiva) {
         m_ordineDownload->riprovaBloccati();
+        m_ordineDownload->rilasciaTrattenuti();
+    }
     attiva(accesa);
 }
 
@@ -110,24 +112,41 @@ void RicezioneController::attiva(bool accesa)
     }
 }
 
-void RicezioneController::annullaOrdine(const QString &id)
+bool RicezioneController::annullaOrdine(const QString &id, int numero)
 {
     WaitCursor wait;
     m_ordineDownload->stopDownload(true, true);
+    QString errore;
     try {
         applyServiceAccess();
         // A separate object: a stopped worker may still be finishing with the queued one.
         Ordine ordine;
         ordine.guid = id.toStdString();
         ordine.impostaStato(Ordini::ANNULLATO);
+    } catch (const Ordine::OrdineException &e) {
+        errore = QString::fromStdString(e.getMessage());
     } catch (...) {
+        errore = tr("Errore sconosciuto");
     }
     m_ordineDownload->removeOrder(id);
+    if (!errore.isEmpty()) {
+        // The operator did not want it downloaded: it stays out of the queue
+        // until reception is switched on again, and the operator is told.
+        m_ordineDownload->trattieni(id);
+        emit logEvent(Vendra2Commons::Error,
+            tr("Impossibile annullare l'ordine n° %1:\r\n%2").arg(numero).arg(errore));
+        emit annullamentoFallito(tr("Impossibile annullare l'ordine n° %1:\r\n%2\r\n\r\n"
+                                    "L'ordine non verrà scaricato finché la ricezione degli "
+                                    "ordini non viene riattivata.")
+                                     .arg(numero)
+                                     .arg(errore));
+    }
     // With reception off the cancel must not start downloading.
     if (m_attiva) {
         m_ordineDownload->loadQueue();
         m_ordineDownload->startDownload(true);
     }
+    return errore.isEmpty();
 }
 
 void RicezioneController::suDownloadError(const QString &messaggio, const QString &dettaglio)
@@ -139,6 +158,6 @@ void RicezioneController::suDownloadError(const QString &messaggio, const QStrin
     emit logEvent(Vendra2Commons::Error, voceErrore(testo, messaggio, dettaglio));
     if (!m_attiva)
         return;
-    imposta(false);
+    attiva(false);
     emit erroreDownload(messaggio);
 }

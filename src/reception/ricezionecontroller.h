@@ -24,8 +24,8 @@ public:
 
     // Switches reception on or off (the operator). Switching on checks the
     // folders first; when they are missing, reception stays off and
-    // avvioFallito() follows. Switched on, the orders set aside are tried
-    // again.
+    // avvioFallito() follows. Switched on, the orders set aside and those
+    // whose cancel failed are tried again.
     void imposta(bool accesa);
     void commuta() { imposta(!m_attiva); }
     // Switches reception on unless it is on already (the error dialog's
@@ -40,9 +40,11 @@ public:
     // otherwise logs why and returns false.
     bool controllaCartelle();
 
-    // Cancels a queued order on the service and drops it from the queue;
-    // with reception on, the queue is reloaded and downloading goes on.
-    void annullaOrdine(const QString &id);
+    // Cancels a queued order (`numero` names it in messages) on the service and drops it from the
+    // queue; with reception on, the queue is reloaded and downloading goes on. When the service
+    // refuses or cannot be reached the order stays out of the queue until the operator switches
+    // reception on again, the failure is logged and annullamentoFallito() follows; false then.
+    bool annullaOrdine(const QString &id, int numero);
 
 signals:
     // Emitted before the engine starts or after it stops being fed.
@@ -53,6 +55,7 @@ signals:
     // refresh that was still running) is only logged.
     void erroreDownload(const QString &messaggio);
     void logEvent(Vendra2Commons::LogType tipo, const QString &messaggio);
+    void annullamentoFallito(const QString &messaggio);
 
 private:
     void attiva(bool accesa);

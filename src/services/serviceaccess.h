@@ -20,3 +20,7 @@ struct ServiceAccess {
 // reaches a call halfway; any thread may call both functions.
 void setServiceAccess(ServiceAccess access);
 std::shared_ptr<const ServiceAccess> serviceAccess();
+
+// Why an endpoint cannot be used (not one the service libraries know, or
+// lacking its file, host or database); empty when it can.
+std::string endpointProblem(const std::string &endpoint);

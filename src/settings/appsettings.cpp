@@ -5,7 +5,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -296,24 +299,81 @@ QString installationValue(const QSettings &file, const QString &key)
 
 } // namespace
 
+namespace
+{
+
+struct LetturaInstallazione {
+    QByteArray endpoint; // empty: none named, the embedded database
+    QString problema;
+};
+
+LetturaInstallazione leggiInstallazione()
+{
+    LetturaInstallazione r;
+    const QString path = installationFilePath();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return r;
+    const QString errore = QCoreApplication::translate("AppSettings",
+        "Impossibile utilizzare il file di configurazione \"%1\":\r\n%2\r\n\r\n"
+        "Correggere il file o rimuoverlo, quindi riavviare il programma.");
+    // QSettings takes an unreadable file for an empty one: asked first.
+    QFile prova(path);
+    if (!info.isFile() || !prova.open(QIODevice::ReadOnly)) {
+        r.problema = errore.arg(QDir::toNativeSeparators(path),
+            QCoreApplication::translate("AppSettings", "il file non può essere letto."));
+        return r;
+    }
+    prova.close();
+    QSettings file(path, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError) {
+        r.problema = errore.arg(QDir::toNativeSeparators(path),
+            QCoreApplication::translate("AppSettings", "il contenuto non è valido."));
+        return r;
+    }
+    file.beginGroup(QStringLiteral("Service"));
+    const QString endpoint = installationValue(file, QStringLiteral("Endpoint"));
+    const QString obsolete = installationValue(file, QStringLiteral("ObsoleteEndpoint"));
+    const QString successor = installationValue(file, QStringLiteral("SuccessorEndpoint"));
+    if (endpoint.isEmpty())
+        return r;
+    r.endpoint = (!obsolete.isEmpty() && endpoint == obsolete && !successor.isEmpty())
+        ? successor.toUtf8()
+        : endpoint.toUtf8();
+    const std::string problema = endpointProblem(r.endpoint.toStdString());
+    if (!problema.empty()) {
+        r.problema = errore.arg(QDir::toNativeSeparators(path), QString::fromStdString(problema));
+        r.endpoint.clear();
+    }
+    return r;
+}
+
+} // namespace
+
+QString installationFileProblem()
+{
+    return leggiInstallazione().problema;
+}
+
 QByteArray serviceEndpoint()
 {
-    const QString path = installationFilePath();
-    if (QFileInfo::exists(path)) {
-        QSettings file(path, QSettings::IniFormat);
-        file.beginGroup(QStringLiteral("Service"));
-        const QString endpoint = installationValue(file, QStringLiteral("Endpoint"));
-        const QString obsolete = installationValue(file, QStringLiteral("ObsoleteEndpoint"));
-        const QString successor = installationValue(file, QStringLiteral("SuccessorEndpoint"));
-        if (!endpoint.isEmpty()) {
-            if (!obsolete.isEmpty() && endpoint == obsolete && !successor.isEmpty())
-                return successor.toUtf8();
-            return endpoint.toUtf8();
+    // The last sound reading: a file on a share that cannot be read for a
+    // moment must not switch the program to another database.
+    static QMutex guardia;
+    static QByteArray ultimo;
+    const QMutexLocker lock(&guardia);
+    const LetturaInstallazione letto = leggiInstallazione();
+    if (letto.problema.isEmpty()) {
+        if (!letto.endpoint.isEmpty()) {
+            ultimo = letto.endpoint;
+            return ultimo;
         }
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir().mkpath(folder);
+        ultimo = QByteArray("sqlite:") + (folder + QStringLiteral("/vendra2-service.db")).toUtf8();
     }
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(folder);
-    return QByteArray("sqlite:") + (folder + QStringLiteral("/vendra2-service.db")).toUtf8();
+    // Never read soundly: no endpoint, so that every call fails loudly.
+    return ultimo;
 }
 
 void applyServiceAccess()

@@ -113,7 +113,13 @@ void setInstallationFilePath(const QString &path);
 // the obsolete address to its successor), or without one the embedded
 // database "sqlite:<per-user application data folder>/vendra2-service.db",
 // whose folder is created here when missing.
+// A file that exists but cannot be used leaves the endpoint read last
+// (none before the first sound reading).
 QByteArray serviceEndpoint();
+// Why the installation file cannot be used (it exists but cannot be read,
+// is not a settings file, or names an unusable endpoint), as the message
+// that stops the start-up; empty when it is sound or missing.
+QString installationFileProblem();
 
 // An endpoint as shown to people (about box, event log, settings): a
 // password in it is left out.

@@ -4,11 +4,12 @@
 //
 //   app_helper hold     take the single-instance lock and run until killed
 //   app_helper lock     take the lock once and exit (0 when taken)
-//   app_helper start [--restart] [--reject-login]
+//   app_helper start [--restart] [--reject-login] [--ini FILE]
 //                       run the program; every cycle ends after the deferred
 //                       start-up step (the first with the restart code when
 //                       asked); a login dialog is answered admin/admin or,
-//                       with --reject-login, with "Exit"
+//                       with --reject-login, with "Exit"; FILE stands for the
+//                       installation file beside the program
 //   app_helper shot FILE.png
 //                       run the program, log in as admin and save a picture
 //                       of the main window once start-up is over
@@ -17,6 +18,7 @@
 #include "apptestsupport.h"
 #include "common/dialogfacade.h"
 #include "mainwindow.h"
+#include "settings/appsettings.h"
 
 #include <QAbstractItemModel>
 #include <QDialog>
@@ -170,6 +172,8 @@ int main(int argc, char *argv[])
     for (int i = 2; i < argc; ++i) {
         restart = restart || qstrcmp(argv[i], "--restart") == 0;
         rejectLogin = rejectLogin || qstrcmp(argv[i], "--reject-login") == 0;
+        if (qstrcmp(argv[i], "--ini") == 0 && i + 1 < argc)
+            setInstallationFilePath(QString::fromLocal8Bit(argv[i + 1]));
     }
     if (mode == QLatin1String("hold") || mode == QLatin1String("lock"))
         return runLock(argc, argv, mode == QLatin1String("hold"));

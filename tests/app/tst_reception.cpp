@@ -113,16 +113,20 @@ class ReceptionTest : public QObject
 
     QString percorso(const QString &rel) const { return lab->path() + QLatin1Char('/') + rel; }
 
+    void scriviIni(const QByteArray &endpoint)
+    {
+        QFile ini(percorso(QStringLiteral("vendra2admin.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Service]\nEndpoint=\"" + endpoint + "\"\n");
+    }
+
     void preparaLab(qint64 limiteDownload = 0)
     {
         db = std::make_unique<v2test::TempServiceDb>();
         lab = std::make_unique<QTemporaryDir>();
         QVERIFY(lab->isValid());
-        QFile ini(percorso(QStringLiteral("vendra2admin.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
-        ini.close();
-        setInstallationFilePath(ini.fileName());
+        scriviIni(db->endpoint());
+        setInstallationFilePath(percorso(QStringLiteral("vendra2admin.ini")));
 
         v2test::FtpServer::Options o;
         o.rootDir = percorso(QStringLiteral("ftp"));
@@ -371,8 +375,6 @@ private slots:
             messaggio = d->message();
             logAllErrore = apptest::logTexts(window);
             QVERIFY(!azione(window, "actionAbilita_ricezione_ordini")->isChecked());
-            QCOMPARE(
-                pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connetti"));
             QCOMPARE(d->autoCloseTime(), 120);
             // The server is back; the dialog reconnects by itself.
             QVERIFY(ftp->restart());
@@ -421,7 +423,6 @@ private slots:
 
         // Reception came back on and finished; nothing was fetched twice.
         QVERIFY(azione(window, "actionAbilita_ricezione_ordini")->isChecked());
-        QCOMPARE(pulsante(window, "tbAttivaRicezioneOrdini")->text(), QStringLiteral("Connesso"));
         // The interrupted order had fetched some of its files but not all,
         // the other order none.
         QVERIFY2(restanti > 4 && restanti < 8, qPrintable(QString::number(restanti)));
@@ -542,7 +543,27 @@ private slots:
         QVERIFY(!window.ordineDownload()->isProcessing());
         QTest::qWait(300);
         QCOMPARE(int(carica(rimasto)->stato), int(Ordini::PENDENTE));
-        lista(window)->clearSelection();
+
+        // The service cannot be reached: the operator is told, and the order
+        // is not downloaded behind the operator's back.
+        const int numero = carica(rimasto)->numero;
+        scriviIni("postgresql://nessuno:x@127.0.0.1:1/manca");
+        lista(window)->setCurrentRow(0);
+        DialogFacade::pushAnswer(0);
+        annulla->click();
+        const DialogFacade::Shown box = DialogFacade::lastShown();
+        QCOMPARE(box.icon, DialogFacade::Icon::Warning);
+        QCOMPARE(box.title, QStringLiteral("Annulla Ordine"));
+        QVERIFY2(box.text.startsWith(
+                     QStringLiteral("Impossibile annullare l'ordine n° %1:").arg(numero)),
+            qPrintable(box.text));
+        scriviIni(db->endpoint());
+        applyServiceAccess();
+        QCOMPARE(lista(window)->count(), 0);
+        window.ordineDownload()->loadQueue();
+        QVERIFY(QTest::qWaitFor([&] { return !window.ordineDownload()->isFetching(); }, 10000));
+        QCOMPARE(window.ordineDownload()->queueSize(), 0);
+        QCOMPARE(int(carica(rimasto)->stato), int(Ordini::PENDENTE));
         QVERIFY(!annulla->isEnabled());
         QVERIFY(window.close());
     }
@@ -556,7 +577,10 @@ private slots:
                     riga(0) }),
             ordineRichiesto(QStringLiteral("fotobianchi"),
                 { riga(1, QString(), 1, QStringLiteral("logo.png")) }),
+            ordineRichiesto(QStringLiteral("gverdi"), { riga(0) }),
         });
+        // Received by another station later on.
+        QVERIFY(carica(posti[2].guid)->impostaStato(Ordini::ANNULLATO));
         // Envelopes printed automatically on a printer this computer lacks.
         apptest::writeLocalSetting(QStringLiteral("StampaAutomatica"), true);
         apptest::writeLocalSetting(QStringLiteral("StampaAutomaticaCopie"), 1);
@@ -605,6 +629,20 @@ private slots:
         QVERIFY(DialogFacade::lastShown().text.contains(QStringLiteral("'In lavorazione'")));
         QCOMPARE(int(carica(posti[0].guid)->stato), int(Ordini::RICEVUTO));
 
+        // "Si" goes to the orders listed when the question was asked, not to
+        // one a refresh brought in while it was open.
+        DialogFacade::runWhileNextBoxIsOpen([&] {
+            QVERIFY(carica(posti[2].guid)->impostaStato(Ordini::RICEVUTO));
+            window.updateOrdiniDaEvadere();
+            QVERIFY(QTest::qWaitFor([&] { return pannello->count() == 3; }, 20000));
+        });
+        DialogFacade::pushAnswer(0);
+        stato->click();
+        QCOMPARE(int(carica(posti[0].guid)->stato), int(Ordini::IN_LAVORAZIONE));
+        QCOMPARE(int(carica(posti[1].guid)->stato), int(Ordini::IN_LAVORAZIONE));
+        QCOMPARE(int(carica(posti[2].guid)->stato), int(Ordini::RICEVUTO));
+        QVERIFY(QTest::qWaitFor([&] { return pannello->count() == 1; }, 20000));
+
         // Printing the envelopes puts the printed orders to work.
         QTemporaryDir cartella;
         const QString pdf = cartella.filePath(QStringLiteral("buste.pdf"));
@@ -615,8 +653,7 @@ private slots:
         });
         stampa->click();
         QVERIFY(QFileInfo(pdf).size() > 0);
-        for (const labsim::PlacedOrder &p : posti)
-            QCOMPARE(int(carica(p.guid)->stato), int(Ordini::IN_LAVORAZIONE));
+        QCOMPARE(int(carica(posti[2].guid)->stato), int(Ordini::IN_LAVORAZIONE));
         QVERIFY(QTest::qWaitFor([&] { return pannello->count() == 0; }, 20000));
         QVERIFY(!stato->isEnabled() && !stampa->isEnabled());
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -175,6 +176,45 @@ private slots:
         QCOMPARE(run.value(QStringLiteral("RC")), QStringLiteral("0"));
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.values(QStringLiteral("CYCLE")).size(), 1);
+    }
+
+    // A configuration that exists but cannot be used stops the start with
+    // a message, instead of opening an empty local database.
+    void unusableConfigurationStopsTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: a folder stands in its place
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unreadable") << QByteArray() << "il file non può essere letto";
+        QTest::newRow("not a settings file")
+            << QByteArray("[Service\nEndpoint=sqlite:/tmp/x.db\n") << "il contenuto non è valido";
+        QTest::newRow("unknown kind of endpoint")
+            << QByteArray("[Service]\nEndpoint=mysql://lab@db/v2\n") << "non supportato";
+        QTest::newRow("endpoint without host")
+            << QByteArray("[Service]\nEndpoint=\"postgresql:///v2\"\n") << "non valido";
+    }
+    void unusableConfigurationStopsTheStart()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("vendra2admin.ini"));
+        if (content.isEmpty()) {
+            QVERIFY(QDir().mkpath(ini));
+        } else {
+            QFile file(ini);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        const HelperRun run = runHelper({ QStringLiteral("start"), QStringLiteral("--ini"), ini });
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.values(QStringLiteral("CYCLE")).isEmpty()); // no window, no database
+        const QStringList shown = run.values(QStringLiteral("SHOWN"));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown.first().startsWith(QStringLiteral(
+                "3|Configurazione non valida|Impossibile utilizzare il file di configurazione")),
+            qPrintable(shown.first()));
+        QVERIFY2(shown.first().contains(reason), qPrintable(shown.first()));
     }
 
     void setLanguageInstallsQtTranslationOrKeepsThePreviousOne()

@@ -824,3 +824,13 @@ void dropPostgresDatabase(const QByteArray &adminEndpoint, const QString &name)
 }
 
 } // namespace v2db
+
+std::string endpointProblem(const std::string &endpoint)
+{
+    try {
+        v2db::parseEndpoint(QByteArray::fromStdString(endpoint));
+    } catch (const Vendra2Exception &e) {
+        return e.getMessage();
+    }
+    return {};
+}
