@@ -16,12 +16,12 @@
 #include "ordinedownloadwidget.h"
 #include "ordini.h"
 #include "ordinidaevadere.h"
+#include "pdftools.h"
 #include "resources/v2resources.h"
 #include "servicedb.h"
 #include "settings/appsettings.h"
 
 #include <QAction>
-#include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
@@ -31,7 +31,6 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -63,12 +62,6 @@ QStringList fileSotto(const QString &cartella)
         r << it.next();
     r.sort();
     return r;
-}
-
-// The folder component rule of the lab's expressions.
-QString pulisci(const QString &s)
-{
-    return QString(s).remove(QRegularExpression(QStringLiteral("[^0-9a-zA-Z- ]+"))).trimmed();
 }
 
 labsim::LineRequest riga(int tipo, const QString &stampa = QString(), int quantita = 1,
@@ -167,50 +160,6 @@ class ReceptionTest : public QObject
         if (!o->init(id.toStdString()))
             return nullptr;
         return o;
-    }
-
-    // Where every image of a received order must be, with its bytes, from
-    // the lab's expressions: PATH_ANTEPOST "<intestatario>", PATH_ACCODA
-    // "-<codice>", print sub-folder "<formato>/<carta>", names
-    // "<numerofile>(<qta>)"; plus the print jobs per Noritsu order folder.
-    void attesi(
-        const Ordine &o, std::map<QString, QByteArray> *file, std::map<QString, int> *lavori) const
-    {
-        const Utente &u = *o.utente;
-        const QString intestatario
-            = pulisci(!u.ragione_sociale.empty() ? qs(u.ragione_sociale)
-                                                 : qs(u.cognome) + QLatin1Char(' ') + qs(u.nome));
-        const QString cartellaOrdine = QStringLiteral("%1_%2")
-                                           .arg(o.numero, 6, 10, QLatin1Char('0'))
-                                           .arg(QDateTime::fromSecsSinceEpoch(o.data).date().year())
-            + pulisci(QLatin1Char('-') + qs(u.codice_utente));
-        int n = 0;
-        for (const OrdineRiga *r : o.righe) {
-            if (r->tipo == Ordini::FILE) {
-                (*file)[percorso(QStringLiteral("reparti/invio_file/")) + intestatario + '/'
-                    + cartellaOrdine + '/' + qs(r->file->nome_file_sorgente)]
-                    = caricati.at(qs(r->file->id));
-            } else if (r->tipo == Ordini::STAMPA) {
-                const auto *s = static_cast<const OrdineRigaStampa *>(r);
-                const QString nome = QStringLiteral("%1(%2).jpg")
-                                         .arg(++n, 5, 10, QLatin1Char('0'))
-                                         .arg(r->quantita);
-                QString p = qs(s->reparto.percorso) + '/';
-                if (s->reparto.tipo == "canale_noritsu") {
-                    const QString cartella = p + cartellaOrdine + '-' + qs(s->reparto.nome) + '/';
-                    p = cartella + QStringLiteral("IMAGE/") + nome;
-                    ++(*lavori)[cartella + QStringLiteral("MISC/autprint.mrk")];
-                } else {
-                    const QString codiceStampa = s->stampa.codice_stampa.empty()
-                        ? qs(s->codice_articolo)
-                        : qs(s->stampa.codice_stampa);
-                    const QStringList codice = codiceStampa.split(" - ");
-                    p += intestatario + '/' + cartellaOrdine + '/' + codice.value(1) + '/'
-                        + codice.value(0) + '/' + nome;
-                }
-                (*file)[p] = caricati.at(qs(r->file->id));
-            }
-        }
     }
 
     static QAction *azione(const MainWindow &w, const char *nome)
@@ -313,30 +262,25 @@ private slots:
         QVERIFY(DialogFacade::shown().isEmpty());
         QVERIFY(!watcher.seen().contains(QStringLiteral("DownloadErrorDialog")));
 
-        std::map<QString, QByteArray> file;
-        std::map<QString, int> lavori;
-        for (const labsim::PlacedOrder &p : posti) {
-            auto o = carica(p.guid);
-            QVERIFY(o);
-            QCOMPARE(int(o->stato), int(Ordini::RICEVUTO));
-            attesi(*o, &file, &lavori);
-        }
-        QCOMPARE(file.size(), size_t(9));
-        QStringList trovati;
+        for (const labsim::PlacedOrder &p : posti)
+            QCOMPARE(int(carica(p.guid)->stato), int(Ordini::RICEVUTO));
+        // Every uploaded image is in the lab's folders once, whole (where
+        // exactly is the path rules' business), with one print job per
+        // Noritsu order folder; nothing is left on the server.
+        QStringList arrivati, lavori;
         for (const QString &f : fileSotto(percorso(QStringLiteral("reparti")))) {
-            if (!f.endsWith(QLatin1String(".mrk")))
-                trovati << f;
+            if (f.endsWith(QLatin1String(".mrk")))
+                lavori << f;
+            else
+                arrivati << QString::fromLatin1(leggi(f).toBase64());
         }
-        QStringList previsti;
-        for (const auto &f : file)
-            previsti << f.first;
-        previsti.sort();
-        QCOMPARE(trovati, previsti);
-        for (const auto &f : file)
-            QVERIFY2(leggi(f.first) == f.second, qPrintable(f.first));
-        QCOMPARE(lavori.size(), size_t(3));
-        for (const auto &l : lavori)
-            QCOMPARE(int(leggi(l.first).count("[JOB]")), l.second);
+        QStringList inviati;
+        for (const auto &c : caricati)
+            inviati << QString::fromLatin1(c.second.toBase64());
+        arrivati.sort();
+        inviati.sort();
+        QVERIFY(arrivati == inviati);
+        QCOMPARE(lavori.size(), 3);
         QVERIFY(fileSotto(percorso(QStringLiteral("ftp"))).isEmpty());
 
         // Reception stays on, waiting for the next orders.
@@ -660,6 +604,70 @@ private slots:
         // Reception off: the panel is no longer refreshed.
         pulsante(window, "tbAttivaRicezioneOrdini")->click();
         QVERIFY(!window.ordiniDaEvadere()->timer().isActive());
+        QVERIFY(window.close());
+    }
+
+    // The envelope of a downloaded order printed unattended on a real print
+    // queue (a CUPS printer that writes PDF files), read back.
+    void automaticPrintReachesThePrinter()
+    {
+        const QString stampante = qEnvironmentVariable("V2_TEST_PRINTER");
+        const QString uscita = qEnvironmentVariable("V2_TEST_PRINTER_OUT");
+        if (stampante.isEmpty() || uscita.isEmpty())
+            QSKIP("V2_TEST_PRINTER / V2_TEST_PRINTER_OUT not set: no CUPS server with a PDF "
+                  "printer here (scripts/test starts one when it can)");
+        preparaLab();
+        const QVector<labsim::PlacedOrder> posti = piazza({ ordineRichiesto(
+            QStringLiteral("mrossi"), { riga(2, QStringLiteral("LUC - 10x15"), 2), riga(0) }) });
+        apptest::writeLocalSetting(QStringLiteral("StampaAutomatica"), true);
+        apptest::writeLocalSetting(QStringLiteral("StampaAutomaticaCopie"), 1);
+        apptest::writeLocalSetting(QStringLiteral("StampaAutomaticaNomeStampante"), stampante);
+        const QStringList prima = QDir(uscita).entryList({ QStringLiteral("*.pdf") });
+
+        apptest::ModalWatcher watcher(gestore({}));
+        MainWindow window;
+        QSignalSpy fatti(window.ordineDownload(), &OrdineDownload::orderTerminated);
+        pulsante(window, "tbAttivaRicezioneOrdini")->click();
+        QVERIFY(QTest::qWaitFor([&] { return fatti.count() == 1; }, 60000));
+        QVERIFY2(apptest::logTexts(window).filter(QStringLiteral("Errore in fase di")).isEmpty(),
+            qPrintable(apptest::logTexts(window).join('\n')));
+
+        // The queue writes the file when the job is done.
+        QString pdf;
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] {
+                    const QStringList ora
+                        = QDir(uscita).entryList({ QStringLiteral("*.pdf") }, QDir::Files);
+                    for (const QString &f : ora) {
+                        if (!prima.contains(f) && pdftools::pages(QDir(uscita).filePath(f)) == 1)
+                            pdf = QDir(uscita).filePath(f);
+                    }
+                    return !pdf.isEmpty();
+                },
+                60000),
+            qPrintable(uscita));
+
+        // The print queue turns the text into shapes: the page is compared
+        // with this order's envelope and with another order's, both written
+        // straight to a file.
+        Ordine ordine;
+        QVERIFY(ordine.init(posti[0].guid.toStdString()));
+        Ordine altro = ordine;
+        altro.numero += 1;
+        altro.utente->username = "fbianchi";
+        QTemporaryDir cartella;
+        const QString proprio = cartella.filePath(QStringLiteral("proprio.pdf"));
+        const QString diverso = cartella.filePath(QStringLiteral("diverso.pdf"));
+        QVERIFY(window.getReportOrdine(&ordine)->runReportToPdf(proprio));
+        QVERIFY(window.getReportOrdine(&altro)->runReportToPdf(diverso));
+        QVERIFY(
+            pdftools::text(proprio).contains(QStringLiteral("Ordine n. %1").arg(posti[0].numero)));
+        const double quota = pdftools::shareNearer(pdftools::page(pdf, 1, 75),
+            pdftools::page(proprio, 1, 75), pdftools::page(diverso, 1, 75));
+        QVERIFY2(quota > 0.8, qPrintable(QString::number(quota)));
+        QFile::remove(pdf);
+        pulsante(window, "tbAttivaRicezioneOrdini")->click();
         QVERIFY(window.close());
     }
 };

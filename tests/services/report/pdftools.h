@@ -2,10 +2,12 @@
 
 // Reads PDF files back with poppler's command line tools.
 
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace pdftools
 {
@@ -51,6 +53,44 @@ inline QSizeF pageSize(const QString &pdf)
         = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)"))
               .match(QString::fromUtf8(p.readAllStandardOutput()));
     return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
+}
+
+// One page (1-based) rendered in grey at `dpi`; null when it cannot be read.
+inline QImage page(const QString &pdf, int page = 1, int dpi = 50)
+{
+    QTemporaryDir dir;
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+            QString::number(page), QStringLiteral("-l"), QString::number(page),
+            QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("p")) });
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QImage();
+    return QImage(dir.filePath(QStringLiteral("p.pgm"))).convertToFormat(QImage::Format_Grayscale8);
+}
+
+// Of the pixels where renderings `a` and `b` of one page size clearly
+// differ, the share that `c` has nearer to `a` (-1 when the sizes differ or
+// `a` and `b` do not differ at all). Compares the same page printed along two
+// ways, where rendering noise is spread all over and the content is not.
+inline double shareNearer(const QImage &c, const QImage &a, const QImage &b)
+{
+    if (c.isNull() || c.size() != a.size() || a.size() != b.size())
+        return -1;
+    int differ = 0;
+    int nearer = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar *pa = a.constScanLine(y);
+        const uchar *pb = b.constScanLine(y);
+        const uchar *pc = c.constScanLine(y);
+        for (int x = 0; x < a.width(); ++x) {
+            if (qAbs(int(pa[x]) - int(pb[x])) <= 96)
+                continue;
+            ++differ;
+            nearer += qAbs(int(pc[x]) - int(pa[x])) < qAbs(int(pc[x]) - int(pb[x]));
+        }
+    }
+    return differ ? double(nearer) / differ : -1;
 }
 
 // Collapses runs of blanks, so that checks do not depend on column spacing.
