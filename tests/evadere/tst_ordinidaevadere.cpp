@@ -9,6 +9,7 @@
 #include "ordineasyncgetlistintestazioni.h"
 #include "ordini.h"
 #include "ordinidaevadere.h"
+#include "ordiniprova.h"
 #include "pdftools.h"
 #include "reportordinedettagliocustommodel.h"
 #include "servicedb.h"
@@ -53,44 +54,19 @@ class TestOrdiniDaEvadere : public QObject
     QList<Voce> log;
     QList<DialogFacade::Shown> avvisi;
     QTemporaryDir dir;
-    int clienti = 0;
 
-    // A customer with an order of two lines, stored in the given state; 7
-    // March 2024, 09:05 local time, one day later for each `giorni`.
+    // An order of two lines (no print: no catalog needed) of a new customer,
+    // stored in the given state on 7 March 2024, plus `giorni` days.
     std::string inserisciOrdine(
         Ordini::StatoOrdine stato, const std::string &username, int numero, int giorni = 0)
     {
-        auto *u = new Utente;
-        u->username = username;
-        u->codice_utente = QString::number(++clienti).rightJustified(5, '0').toStdString();
-        u->nome = "Mario";
-        u->cognome = "Rossi";
-        u->stato_account = Account::ABILITATO;
-        Ordine o(u);
-        o.numero = numero;
-        o.stato = stato;
-        o.data = QDateTime(QDate(2024, 3, 7 + giorni), QTime(9, 5)).toSecsSinceEpoch();
-        auto *cornice = new OrdineRiga;
-        cornice->tipo = Ordini::ALTRO;
-        cornice->codice_articolo = "CORN2030";
-        cornice->descrizione = "Cornice legno 20x30";
-        cornice->quantita = 1;
-        cornice->prezzo_unitario = 4.0f;
-        o.righe.push_back(cornice);
-        auto *file = new OrdineRigaFile;
-        file->codice_articolo = "INVIOFILE";
-        file->descrizione = "Invio file";
-        file->quantita = 5;
-        file->prezzo_unitario = 0.5f;
-        file->nome_file = "IMG_" + std::to_string(numero) + ".jpg";
-        o.righe.push_back(file);
-        try {
-            u->inserisci();
-            o.inserisci();
-        } catch (const Vendra2Exception &e) {
-            qFatal("order %d not stored: %s", numero, e.getMessage().c_str());
-        }
-        return o.guid;
+        std::unique_ptr<Ordine> o = v2test::ordineCompleto(numero);
+        delete o->righe.back();
+        o->righe.pop_back();
+        o->stato = stato;
+        o->data += giorni * 86400;
+        v2test::salvaOrdine(*o, username, Stampa());
+        return o->guid;
     }
 
     // One refresh, waited for until its answer has been handled.
