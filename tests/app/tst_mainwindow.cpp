@@ -130,19 +130,6 @@ private slots:
         QCOMPARE(messages.filter(QStringLiteral("connectSlotsByName")), QStringList());
     }
 
-    void everyIconOfTheFormLoads()
-    {
-        MainWindow window;
-        for (QAction *a : window.findChildren<QAction *>()) {
-            if (!a->icon().isNull())
-                QVERIFY2(!a->icon().pixmap(16).isNull(), qPrintable(a->objectName() + a->text()));
-        }
-        QVERIFY(!action(window, "actionConnetti")
-                     ->icon()
-                     .pixmap(32, QIcon::Normal, QIcon::On)
-                     .isNull());
-    }
-
     // One sub-window per title; "Finestre" lists them, the first nine with
     // an accelerator, and choosing an entry activates its window.
     void subWindowsAndTheirMenu()
