@@ -13,9 +13,11 @@
 #include "downloaderrordialog.h"
 #include "fileimpostazioni.h"
 #include "formati.h"
+#include "importazione.h"
 #include "impostazioni.h"
 #include "insstampawizard.h"
 #include "ncreport.h"
+#include "operatori.h"
 #include "ordinedaevaderewidgetitem.h"
 #include "ordinedownload.h"
 #include "ordinedownloadlistwidget.h"
@@ -33,6 +35,7 @@
 #include "settings/appsettings.h"
 #include "stampe.h"
 #include "uploadbanner.h"
+#include "utenti.h"
 #include "vendra2impostazioni.h"
 
 #include <QClipboard>
@@ -311,6 +314,41 @@ void MainWindow::on_actionNuova_stampa_triggered()
 void MainWindow::on_actionElenco_stampe_triggered()
 {
     apriElenco<StampaElenco>();
+}
+
+void MainWindow::on_actionNuovo_utente_triggered()
+{
+    apriNuovo<UtenteGestione>();
+}
+
+void MainWindow::on_actionElenco_utenti_triggered()
+{
+    apriElenco<UtenteElenco>();
+}
+
+void MainWindow::on_actionUtenti_triggered()
+{
+    on_actionElenco_utenti_triggered();
+}
+
+void MainWindow::on_actionNuovo_operatore_triggered()
+{
+    apriNuovo<OperatoreGestione>();
+}
+
+void MainWindow::on_actionElenco_operatori_triggered()
+{
+    apriElenco<OperatoreElenco>();
+}
+
+void MainWindow::on_actionOperatori_triggered()
+{
+    on_actionElenco_operatori_triggered();
+}
+
+void MainWindow::on_actionImportazione_clienti_triggered()
+{
+    apriElenco<ImportazioneClienti>();
 }
 
 void MainWindow::activateSubWindow(QMdiSubWindow *window)

@@ -167,6 +167,14 @@ private slots:
     void on_actionImpostazioniToolbar_triggered();
     void on_actionInvioFileImpostazioni_triggered();
     void on_actionImposta_banner_triggered();
+    // Accounts: customers, operators, customer import.
+    void on_actionNuovo_utente_triggered();
+    void on_actionElenco_utenti_triggered();
+    void on_actionUtenti_triggered();
+    void on_actionNuovo_operatore_triggered();
+    void on_actionElenco_operatori_triggered();
+    void on_actionOperatori_triggered();
+    void on_actionImportazione_clienti_triggered();
     void on_actionPubblica_aggiornamento_triggered();
     void on_actionMinimizeToTrayToolbar_triggered();
     void on_actionInformazioni_triggered();

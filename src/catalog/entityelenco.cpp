@@ -80,8 +80,10 @@ EntityElencoBase::EntityElencoBase(QWidget *parent, ElencoTesti testi)
     alto->addWidget(m_visualizza, 0, Qt::AlignBottom);
     auto *basso = new QHBoxLayout;
     basso->addWidget(sommario, 1);
+    m_pulsanti = new QHBoxLayout;
     for (QPushButton *b : { inserisci, m_modifica, m_elimina, esci })
-        basso->addWidget(b);
+        m_pulsanti->addWidget(b);
+    basso->addLayout(m_pulsanti);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(alto);
     layout->addWidget(m_table, 1);

@@ -29,12 +29,15 @@ EntityGestioneBase::EntityGestioneBase(
     m_gruppo = new QGroupBox(testi.titoloGruppo, this);
     m_gruppo->setObjectName(testi.nomeGruppo);
     m_modulo = new QFormLayout(m_gruppo);
-    auto *nota = new QLabel(tr("* i campi contrassegnati sono obbligatori "), this);
+    auto *nota = new QLabel(
+        testi.nota.isEmpty() ? tr("* i campi contrassegnati sono obbligatori ") : testi.nota, this);
     auto *pulsanti = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     pulsanti->setObjectName(QStringLiteral("buttonBox"));
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_gruppo);
+    m_gruppi = new QVBoxLayout;
+    m_gruppi->addWidget(m_gruppo);
+    layout->addLayout(m_gruppi);
     layout->addWidget(nota);
     layout->addWidget(pulsanti);
 }
@@ -44,6 +47,15 @@ EntityGestioneBase::~EntityGestioneBase() = default;
 void EntityGestioneBase::collegaPerNome()
 {
     QMetaObject::connectSlotsByName(this);
+}
+
+QGroupBox *EntityGestioneBase::aggiungiGruppo(const char *nome, const QString &titolo)
+{
+    m_gruppo = new QGroupBox(titolo, this);
+    m_gruppo->setObjectName(QLatin1String(nome));
+    m_modulo = new QFormLayout(m_gruppo);
+    m_gruppi->addWidget(m_gruppo);
+    return m_gruppo;
 }
 
 void EntityGestioneBase::aggiungiRiga(

@@ -16,6 +16,7 @@
 #include <memory>
 
 class QLineEdit;
+class QVBoxLayout;
 
 struct GestioneTesti {
     QString titoloNuovo; // "Inserimento carta"
@@ -25,6 +26,7 @@ struct GestioneTesti {
     QString titoloGruppo; // "Dati carta"
     QString erroreMemorizzazione; // "Impossibile memorizzare la carta:\r\n"
     QString imprevistoMemorizzazione;
+    QString nota; // empty: "* i campi contrassegnati sono obbligatori "
 };
 
 class EntityGestioneBase : public QDialog
@@ -44,6 +46,9 @@ protected:
 
     QGroupBox *gruppo() const { return m_gruppo; }
     QFormLayout *modulo() const { return m_modulo; }
+    // A further group under the ones made so far; the rows added from now on
+    // go into it.
+    QGroupBox *aggiungiGruppo(const char *nome, const QString &titolo);
 
     // A row of the form: label, widget, and "*" beside a mandatory field.
     void aggiungiRiga(
@@ -77,6 +82,7 @@ private:
     GestioneTesti m_testi;
     QGroupBox *m_gruppo = nullptr;
     QFormLayout *m_modulo = nullptr;
+    QVBoxLayout *m_gruppi = nullptr;
 };
 
 // Tratti: Entita, Eccezione, accesso() as for the list window, and testiGestione().
