@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -83,6 +84,28 @@ std::optional<float> leggiNumero(const QString &testo)
     if (!ok || !qIsFinite(valore))
         return std::nullopt;
     return valore;
+}
+
+bool controllaAccesso(QLineEdit *codice, QLineEdit *email, QLineEdit *username, QLineEdit *password,
+    const TestiMancanti &testi, const std::function<bool(QWidget *, const QString &)> &rifiuta)
+{
+    const auto tr
+        = [](const char *testo) { return QCoreApplication::translate("UtenteGestione", testo); };
+    if (codice->text().isEmpty())
+        return rifiuta(codice, testi.codice);
+    if (email->text().isEmpty())
+        return rifiuta(email, testi.email);
+    if (!emailValida(email->text()))
+        return rifiuta(email, tr("Indirizzo email non valido."));
+    if (username->text().isEmpty())
+        return rifiuta(username, testi.username);
+    if (!usernameValida(username->text()))
+        return rifiuta(username,
+            tr("La username può contenere solo caratteri, numeri ed i seguenti "
+               "caratteri:\r\n_ - . @"));
+    if (password->text().isEmpty())
+        return rifiuta(password, testi.password);
+    return true;
 }
 
 StatiAccount::StatiAccount(

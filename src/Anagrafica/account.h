@@ -6,18 +6,22 @@
 // drive them without a window.
 
 #include "anagrafica.h"
+#include "common/dialogfacade.h"
+#include "servizio.h"
 #include "settings/appsettings.h"
 
 #include <QLabel>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
 class QFormLayout;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QWidget;
 
 template <class E, class X> struct TrattiAnagrafica {
@@ -65,6 +69,33 @@ QString condizioneClienti(const FiltroClienti &filtro);
 
 // The text between single quotes in a condition: every quote doubled.
 QString quotato(const QString &testo);
+
+// A new account's code from the service (`prossimo()`) into `campo`; a
+// failure is shown in a warning with the dialog's title and leaves it empty.
+template <class Eccezione, class Prossimo>
+void mostraCodiceNuovo(QWidget *dialogo, QLineEdit *campo, Prossimo prossimo)
+{
+    try {
+        applyServiceAccess();
+        campo->setText(codiceNuovo(chiamaServizio<Eccezione>(prossimo)));
+    } catch (const ErroreServizio &e) {
+        DialogFacade::warning(dialogo, dialogo->windowTitle(), e.messaggio);
+    }
+}
+
+// The messages of the missing code, e-mail, user name and password.
+struct TestiMancanti {
+    QString codice;
+    QString email;
+    QString username;
+    QString password;
+};
+
+// The checks customers and operators share, in form order: code, e-mail
+// (given and valid), user name (given and valid), password. The first that
+// fails goes to `rifiuta(field, message)`, whose answer is returned.
+bool controllaAccesso(QLineEdit *codice, QLineEdit *email, QLineEdit *username, QLineEdit *password,
+    const TestiMancanti &testi, const std::function<bool(QWidget *, const QString &)> &rifiuta);
 
 // The state filter and the three state counters of the customer and
 // operator lists.

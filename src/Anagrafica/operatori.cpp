@@ -169,14 +169,8 @@ OperatoreGestione::OperatoreGestione(QWidget *parent, Operatore *operatore, bool
     modulo()->addRow(m_tutti);
 
     if (isNuovo()) {
-        try {
-            OperatoreTratti::accesso();
-            campo("codice_operatore")
-                ->setText(account::codiceNuovo(chiamaServizio<Operatore::OperatoreException>(
-                    [this] { return entita()->prossimoCodiceOperatore(); })));
-        } catch (const ErroreServizio &e) {
-            DialogFacade::warning(this, windowTitle(), e.messaggio);
-        }
+        account::mostraCodiceNuovo<Operatore::OperatoreException>(this, campo("codice_operatore"),
+            [this] { return entita()->prossimoCodiceOperatore(); });
     } else {
         m_originale = *operatore;
         for (const auto &c : CampiTesto)
@@ -222,24 +216,14 @@ Operatore OperatoreGestione::daModulo() const
 
 bool OperatoreGestione::valida()
 {
-    QLineEdit *codice = campo("codice_operatore");
-    QLineEdit *email = campo("email");
-    QLineEdit *username = campo("username");
-    QLineEdit *password = campo("password");
-    if (codice->text().isEmpty())
-        return rifiuta(codice, tr("Indicare il codice dell'operatore."));
-    if (email->text().isEmpty())
-        return rifiuta(email, tr("Indicare l'indirizzo email dell'operatore."));
-    if (!account::emailValida(email->text()))
-        return rifiuta(email, tr("Indirizzo email non valido."));
-    if (username->text().isEmpty())
-        return rifiuta(username, tr("Indicare la username da associare all'operatore."));
-    if (!account::usernameValida(username->text()))
-        return rifiuta(username,
-            tr("La username può contenere solo caratteri, numeri ed i seguenti "
-               "caratteri:\r\n_ - . @"));
-    if (password->text().isEmpty())
-        return rifiuta(password, tr("Indicare la password da associare all'operatore."));
+    if (!account::controllaAccesso(campo("codice_operatore"), campo("email"), campo("username"),
+            campo("password"),
+            { tr("Indicare il codice dell'operatore."),
+                tr("Indicare l'indirizzo email dell'operatore."),
+                tr("Indicare la username da associare all'operatore."),
+                tr("Indicare la password da associare all'operatore.") },
+            [this](QWidget *w, const QString &m) { return rifiuta(w, m); }))
+        return false;
     if (!isNuovo()) {
         const QString blocco = account::bloccoAccesso(
             m_originale, daModulo(), appSettings().wsUsername.toStdString());

@@ -140,14 +140,8 @@ UtenteGestione::UtenteGestione(QWidget *parent, Utente *utente, bool ospitato)
     if (isNuovo()) {
         for (QCheckBox *box : m_notifiche)
             box->setChecked(true);
-        try {
-            UtenteTratti::accesso();
-            campo("codice_utente")
-                ->setText(account::codiceNuovo(chiamaServizio<Utente::UtenteException>(
-                    [this] { return entita()->prossimoCodiceUtente(); })));
-        } catch (const ErroreServizio &e) {
-            DialogFacade::warning(this, windowTitle(), e.messaggio);
-        }
+        account::mostraCodiceNuovo<Utente::UtenteException>(
+            this, campo("codice_utente"), [this] { return entita()->prossimoCodiceUtente(); });
     } else {
         mostra(*utente);
     }
@@ -196,25 +190,14 @@ void UtenteGestione::mostra(const Utente &utente)
 
 bool UtenteGestione::valida()
 {
-    QLineEdit *codice = campo("codice_utente");
-    QLineEdit *email = campo("email");
-    QLineEdit *username = campo("username");
-    QLineEdit *password = campo("password");
     QLineEdit *spedizione = campo("spedizione");
-    if (codice->text().isEmpty())
-        return rifiuta(codice, tr("Indicare il codice dell'utente."));
-    if (email->text().isEmpty())
-        return rifiuta(email, tr("Indicare l'indirizzo email dell'utente."));
-    if (!account::emailValida(email->text()))
-        return rifiuta(email, tr("Indirizzo email non valido."));
-    if (username->text().isEmpty())
-        return rifiuta(username, tr("Indicare la username da associare all'utente."));
-    if (!account::usernameValida(username->text()))
-        return rifiuta(username,
-            tr("La username può contenere solo caratteri, numeri ed i seguenti "
-               "caratteri:\r\n_ - . @"));
-    if (password->text().isEmpty())
-        return rifiuta(password, tr("Indicare la password da associare all'utente."));
+    if (!account::controllaAccesso(campo("codice_utente"), campo("email"), campo("username"),
+            campo("password"),
+            { tr("Indicare il codice dell'utente."), tr("Indicare l'indirizzo email dell'utente."),
+                tr("Indicare la username da associare all'utente."),
+                tr("Indicare la password da associare all'utente.") },
+            [this](QWidget *w, const QString &m) { return rifiuta(w, m); }))
+        return false;
     // An unreadable shipping cost is refused rather than stored as 0.
     const std::optional<float> costo = spedizione->text().trimmed().isEmpty()
         ? std::optional<float>(0.0f)

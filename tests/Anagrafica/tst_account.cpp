@@ -89,38 +89,6 @@ private slots:
         QCOMPARE(account::usernameValida(username), valida);
     }
 
-    void codiceEStato()
-    {
-        QCOMPARE(account::codiceNuovo(7), QStringLiteral("00007"));
-        QCOMPARE(account::codiceNuovo(42), QStringLiteral("00042"));
-        QCOMPARE(account::codiceNuovo(1234567), QStringLiteral("1234567"));
-        QCOMPARE(account::etichettaStato(2), QStringLiteral("Disabilitato"));
-        QCOMPARE(account::etichettaStato(3), QString());
-    }
-
-    void numero_data()
-    {
-        QTest::addColumn<QString>("testo");
-        QTest::addColumn<QVariant>("atteso");
-        QTest::newRow("virgola") << "5,5" << QVariant(5.5f);
-        QTest::newRow("migliaia") << "1.234,5" << QVariant(1234.5f);
-        QTest::newRow("punto") << "5.25" << QVariant(5.25f);
-        QTest::newRow("intero") << " 7 " << QVariant(7.0f);
-        QTest::newRow("lettere") << "cinque" << QVariant();
-        QTest::newRow("due virgole") << "1,2,3" << QVariant();
-    }
-
-    void numero()
-    {
-        QFETCH(QString, testo);
-        QFETCH(QVariant, atteso);
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-        const std::optional<float> letto = account::leggiNumero(testo);
-        QCOMPARE(letto.has_value(), atteso.isValid());
-        if (letto)
-            QCOMPARE(*letto, atteso.toFloat());
-    }
-
     void condizione_data()
     {
         QTest::addColumn<QString>("codice");
@@ -212,13 +180,6 @@ private slots:
         QFETCH(QByteArray, byte);
         QFETCH(QString, testo);
         QCOMPARE(importazione::decodifica(byte), testo);
-    }
-
-    void righe()
-    {
-        QCOMPARE(importazione::righe(QStringLiteral("a\r\nb\n\nc\rd\n\n\r\n")),
-            QStringList({ "a", "b", "", "c", "d" }));
-        QCOMPARE(importazione::righe(QString()), QStringList());
     }
 
     // Every hostile search reaches the service as a valid condition and finds
