@@ -11,6 +11,7 @@
 #include "settings/appsettings.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QString>
 #include <QStringList>
 
@@ -21,7 +22,7 @@ class QComboBox;
 class QFormLayout;
 class QHBoxLayout;
 class QLabel;
-class QLineEdit;
+
 class QWidget;
 
 template <class E, class X> struct TrattiAnagrafica {

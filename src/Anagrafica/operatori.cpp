@@ -112,8 +112,7 @@ GestioneTesti OperatoreTratti::testiGestione()
     return { tr("Inserimento operatore"), tr("Modifica operatore"), QSize(460, 560),
         QStringLiteral("groupBoxDatiAnagrafici"), tr("Dati anagrafici"),
         tr("Impossibile memorizzare l'operatore:\r\n"),
-        tr("Errore imprevisto:\r\nL'aggiornamento dell'operatore non è stata eseguito."),
-        tr("* i campi contrassegnati sono obbligatori") };
+        tr("Errore imprevisto:\r\nL'aggiornamento dell'operatore non è stata eseguito.") };
 }
 
 // --- edit dialog -------------------------------------------------------------------
@@ -121,6 +120,7 @@ GestioneTesti OperatoreTratti::testiGestione()
 OperatoreGestione::OperatoreGestione(QWidget *parent, Operatore *operatore, bool ospitato)
     : EntityGestione(parent, operatore, ospitato)
 {
+    impostaNota(tr("* i campi contrassegnati sono obbligatori"));
     aggiungiCampo("codice_operatore", tr("Codice:"), Lunghezza);
     aggiungiCampo("nome", tr("Nome:"), Lunghezza, false);
     aggiungiCampo("cognome", tr("Cognome:"), Lunghezza, false);

@@ -76,8 +76,7 @@ GestioneTesti UtenteTratti::testiGestione()
     return { tr("Inserimento utente"), tr("Modifica utente"), QSize(520, 640),
         QStringLiteral("groupBoxDatiAnagrafici"), tr("Dati anagrafici"),
         tr("Impossibile memorizzare l'utente:\r\n"),
-        tr("Errore imprevisto:\r\nL'aggiornamento dell'utente non è stata eseguita."),
-        tr("* i campi contrassegnati sono obbligatori") };
+        tr("Errore imprevisto:\r\nL'aggiornamento dell'utente non è stata eseguita.") };
 }
 
 // --- edit dialog -------------------------------------------------------------------
@@ -85,6 +84,7 @@ GestioneTesti UtenteTratti::testiGestione()
 UtenteGestione::UtenteGestione(QWidget *parent, Utente *utente, bool ospitato)
     : EntityGestione(parent, utente, ospitato)
 {
+    impostaNota(tr("* i campi contrassegnati sono obbligatori"));
     const auto campi = [this](std::initializer_list<std::pair<const char *, QString>> elenco,
                            std::initializer_list<const char *> obbligatori) {
         for (const auto &c : elenco) {

@@ -29,8 +29,7 @@ EntityGestioneBase::EntityGestioneBase(
     m_gruppo = new QGroupBox(testi.titoloGruppo, this);
     m_gruppo->setObjectName(testi.nomeGruppo);
     m_modulo = new QFormLayout(m_gruppo);
-    auto *nota = new QLabel(
-        testi.nota.isEmpty() ? tr("* i campi contrassegnati sono obbligatori ") : testi.nota, this);
+    m_nota = new QLabel(tr("* i campi contrassegnati sono obbligatori "), this);
     auto *pulsanti = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     pulsanti->setObjectName(QStringLiteral("buttonBox"));
 
@@ -38,7 +37,7 @@ EntityGestioneBase::EntityGestioneBase(
     m_gruppi = new QVBoxLayout;
     m_gruppi->addWidget(m_gruppo);
     layout->addLayout(m_gruppi);
-    layout->addWidget(nota);
+    layout->addWidget(m_nota);
     layout->addWidget(pulsanti);
 }
 
@@ -56,6 +55,11 @@ QGroupBox *EntityGestioneBase::aggiungiGruppo(const char *nome, const QString &t
     m_modulo = new QFormLayout(m_gruppo);
     m_gruppi->addWidget(m_gruppo);
     return m_gruppo;
+}
+
+void EntityGestioneBase::impostaNota(const QString &testo)
+{
+    m_nota->setText(testo);
 }
 
 void EntityGestioneBase::aggiungiRiga(

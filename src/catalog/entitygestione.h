@@ -15,6 +15,7 @@
 
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QVBoxLayout;
 
@@ -26,7 +27,6 @@ struct GestioneTesti {
     QString titoloGruppo; // "Dati carta"
     QString erroreMemorizzazione; // "Impossibile memorizzare la carta:\r\n"
     QString imprevistoMemorizzazione;
-    QString nota; // empty: "* i campi contrassegnati sono obbligatori "
 };
 
 class EntityGestioneBase : public QDialog
@@ -49,6 +49,8 @@ protected:
     // A further group under the ones made so far; the rows added from now on
     // go into it.
     QGroupBox *aggiungiGruppo(const char *nome, const QString &titolo);
+    // The note under the fields, for a wording of its own.
+    void impostaNota(const QString &testo);
 
     // A row of the form: label, widget, and "*" beside a mandatory field.
     void aggiungiRiga(
@@ -83,6 +85,7 @@ private:
     QGroupBox *m_gruppo = nullptr;
     QFormLayout *m_modulo = nullptr;
     QVBoxLayout *m_gruppi = nullptr;
+    QLabel *m_nota = nullptr;
 };
 
 // Tratti: Entita, Eccezione, accesso() as for the list window, and testiGestione().
