@@ -5,11 +5,13 @@
 
 #include "apptestsupport.h"
 #include "common/dialogfacade.h"
+#include "elencotest.h"
 #include "ncreport.h"
 #include "operatori.h"
 #include "pdftools.h"
 #include "resources/v2resources.h"
 #include "servicedb.h"
+#include "servizioprova.h"
 #include "settings/appsettings.h"
 #include "utenti.h"
 
@@ -28,42 +30,14 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+using namespace elencotest;
+
 namespace
 {
-
-void scrivi(QWidget *w, const QString &nome, const QString &testo)
-{
-    auto *campo = w->findChild<QLineEdit *>(nome);
-    QVERIFY2(campo, qPrintable(nome));
-    campo->setText(testo);
-}
 
 QString letto(QWidget *w, const QString &nome)
 {
     return w->findChild<QLineEdit *>(nome)->text();
-}
-
-void premi(QWidget *w, const char *nome)
-{
-    w->findChild<QPushButton *>(QLatin1String(nome))->click();
-}
-
-void salva(QDialog *d)
-{
-    d->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Save)->click();
-}
-
-QString totale(const QWidget &w, const char *nome)
-{
-    return w.findChild<QLabel *>(QLatin1String(nome))->text();
-}
-
-QStringList colonna(const EntityElencoBase &e, int c)
-{
-    QStringList out;
-    for (int r = 0; r < e.proxy()->rowCount(); ++r)
-        out << e.proxy()->index(r, c).data().toString();
-    return out;
 }
 
 void compilaCliente(QDialog *d, const QString &cognome, const QString &username)
@@ -76,18 +50,12 @@ void compilaCliente(QDialog *d, const QString &cognome, const QString &username)
 
 std::vector<std::unique_ptr<Utente>> clienti()
 {
-    std::vector<std::unique_ptr<Utente>> out;
-    for (Utente *u : Utente().listaSQL(0, 0, "", "codice_utente"))
-        out.emplace_back(u);
-    return out;
+    return anagraficatest::registrati<Utente>("codice_utente");
 }
 
 std::vector<std::unique_ptr<Operatore>> operatori()
 {
-    std::vector<std::unique_ptr<Operatore>> out;
-    for (Operatore *o : Operatore().listaSQL(0, 0, "", "codice_operatore"))
-        out.emplace_back(o);
-    return out;
+    return anagraficatest::registrati<Operatore>("codice_operatore");
 }
 
 } // namespace
@@ -96,8 +64,7 @@ class FinestreTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<v2test::TempServiceDb> db;
-    std::unique_ptr<QTemporaryFile> ini;
+    std::unique_ptr<anagraficatest::ServizioProva> servizio;
 
 private slots:
     void initTestCase()
@@ -107,24 +74,9 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     }
 
-    void init()
-    {
-        DialogFacade::setScripted(true);
-        db = std::make_unique<v2test::TempServiceDb>();
-        db->applyToLibraries();
-        ini = std::make_unique<QTemporaryFile>();
-        QVERIFY(ini->open());
-        ini->write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
-        ini->flush();
-        setInstallationFilePath(ini->fileName());
-        apptest::useCredentials("admin", "admin");
-    }
+    void init() { servizio = std::make_unique<anagraficatest::ServizioProva>(); }
 
-    void cleanup()
-    {
-        setInstallationFilePath(QString());
-        db.reset();
-    }
+    void cleanup() { servizio.reset(); }
 
     void clienteCompleto()
     {

@@ -5,6 +5,7 @@
 #include "common/dialogfacade.h"
 #include "importazione.h"
 #include "servicedb.h"
+#include "servizioprova.h"
 #include "settings/appsettings.h"
 
 #include <QApplication>
@@ -30,10 +31,7 @@ QString riga(const QString &codice, const QString &cognome, const QString &usern
 
 std::vector<std::unique_ptr<Utente>> clienti()
 {
-    std::vector<std::unique_ptr<Utente>> out;
-    for (Utente *u : Utente().listaSQL(0, 0, "", "username"))
-        out.emplace_back(u);
-    return out;
+    return anagraficatest::registrati<Utente>("username");
 }
 
 } // namespace
@@ -42,8 +40,7 @@ class ImportazioneTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<v2test::TempServiceDb> db;
-    std::unique_ptr<QTemporaryFile> ini;
+    std::unique_ptr<anagraficatest::ServizioProva> servizio;
     QTemporaryDir cartella;
 
     QString file(const QString &nome, const QByteArray &contenuto)
@@ -65,25 +62,9 @@ class ImportazioneTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        DialogFacade::setScripted(true);
-        db = std::make_unique<v2test::TempServiceDb>();
-        db->applyToLibraries();
-        ini = std::make_unique<QTemporaryFile>();
-        QVERIFY(ini->open());
-        ini->write("[Service]\nEndpoint=\"" + db->endpoint() + "\"\n");
-        ini->flush();
-        setInstallationFilePath(ini->fileName());
-        appSettings().wsUsername = "admin";
-        appSettings().wsPassword = "admin";
-    }
+    void init() { servizio = std::make_unique<anagraficatest::ServizioProva>(); }
 
-    void cleanup()
-    {
-        setInstallationFilePath(QString());
-        db.reset();
-    }
+    void cleanup() { servizio.reset(); }
 
     // Header skipped, quotes cleaned, an existing user name left alone, new
     // customers disabled, a trailing blank line no error; progress runs by
