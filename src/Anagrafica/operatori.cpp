@@ -295,18 +295,6 @@ std::map<std::string, std::string> OperatoreElenco::filtriRicerca() const
     return filtri;
 }
 
-void OperatoreElenco::cerca(const std::map<std::string, std::string> &filtri)
-{
-    OperatoreTratti::accesso();
-    Operatore campione;
-    const std::vector<Account *> trovati
-        = chiamaServizio<Operatore::OperatoreException>([&] { return campione.lista(filtri); });
-    std::vector<Operatore *> operatori;
-    for (Account *a : trovati)
-        operatori.push_back(static_cast<Operatore *>(a));
-    modelloEntita()->setElenco(operatori);
-}
-
 bool OperatoreElenco::elimina(const QList<int> &righe)
 {
     const std::string inUso = appSettings().wsUsername.toStdString();

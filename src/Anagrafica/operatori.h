@@ -85,7 +85,6 @@ protected:
         connect(gestione, &OperatoreGestione::inserisciOperatore, this,
             &OperatoreElenco::on_inserisciOperatore);
     }
-    void cerca(const std::map<std::string, std::string> &filtri) override;
     bool elimina(const QList<int> &righe) override;
     void aggiornaRiepilogo() override;
 

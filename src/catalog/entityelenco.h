@@ -167,9 +167,8 @@ template <class E, class = void> struct HaLista : std::false_type {
 };
 template <class E>
 struct HaLista<E,
-    std::enable_if_t<std::is_same<decltype(std::declval<E &>().lista(
-                                      std::declval<const std::map<std::string, std::string> &>())),
-        std::vector<E *>>::value>> : std::true_type {
+    std::void_t<decltype(std::declval<E &>().lista(
+        std::declval<const std::map<std::string, std::string> &>()))>> : std::true_type {
 };
 
 // Tratti describes the record type: Entita, Eccezione (its library's
@@ -206,15 +205,16 @@ protected:
         dopoInserimento();
     }
 
-    // Records whose library has no lista(map) giving them as such search
-    // in their own window's override.
+    // Records whose library has no lista(map) search in their own window's
+    // override.
     void cerca(const std::map<std::string, std::string> &filtri) override
     {
         if constexpr (HaLista<Entita>::value) {
             Tratti::accesso();
             Entita campione;
-            m_modelloEntita->setElenco(comeEntita<Entita>(
-                chiamaServizio<typename Tratti::Eccezione>([&] { return campione.lista(filtri); })));
+            m_modelloEntita->setElenco(
+                comeEntita<Entita>(chiamaServizio<typename Tratti::Eccezione>(
+                    [&] { return campione.lista(filtri); })));
         }
     }
 
