@@ -48,14 +48,23 @@ void compilaCliente(QDialog *d, const QString &cognome, const QString &username)
     scrivi(d, "password", "segreta");
 }
 
+// Every stored record of the kind, ordered by `ordine`.
+template <class E> std::vector<std::unique_ptr<E>> registrati(const std::string &ordine)
+{
+    std::vector<std::unique_ptr<E>> out;
+    for (E *e : E().listaSQL(0, 0, "", ordine))
+        out.emplace_back(e);
+    return out;
+}
+
 std::vector<std::unique_ptr<Utente>> clienti()
 {
-    return anagraficatest::registrati<Utente>("codice_utente");
+    return registrati<Utente>("codice_utente");
 }
 
 std::vector<std::unique_ptr<Operatore>> operatori()
 {
-    return anagraficatest::registrati<Operatore>("codice_operatore");
+    return registrati<Operatore>("codice_operatore");
 }
 
 } // namespace
@@ -64,7 +73,7 @@ class FinestreTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<anagraficatest::ServizioProva> servizio;
+    std::unique_ptr<v2test::ServizioProva> servizio;
 
 private slots:
     void initTestCase()
@@ -74,7 +83,7 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     }
 
-    void init() { servizio = std::make_unique<anagraficatest::ServizioProva>(); }
+    void init() { servizio = std::make_unique<v2test::ServizioProva>(); }
 
     void cleanup() { servizio.reset(); }
 

@@ -2,9 +2,10 @@
 // thread, the real service (SQLite file, or PostgreSQL with
 // V2_TEST_BACKEND=postgresql) and the dialog's states.
 
+#include "apptestsupport.h"
 #include "common/dialogfacade.h"
 #include "importazione.h"
-#include "servicedb.h"
+#include "resources/v2resources.h"
 #include "servizioprova.h"
 #include "settings/appsettings.h"
 
@@ -31,7 +32,10 @@ QString riga(const QString &codice, const QString &cognome, const QString &usern
 
 std::vector<std::unique_ptr<Utente>> clienti()
 {
-    return anagraficatest::registrati<Utente>("username");
+    std::vector<std::unique_ptr<Utente>> out;
+    for (Utente *u : Utente().listaSQL(0, 0, "", "username"))
+        out.emplace_back(u);
+    return out;
 }
 
 } // namespace
@@ -40,7 +44,7 @@ class ImportazioneTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<anagraficatest::ServizioProva> servizio;
+    std::unique_ptr<v2test::ServizioProva> servizio;
     QTemporaryDir cartella;
 
     QString file(const QString &nome, const QByteArray &contenuto)
@@ -62,7 +66,7 @@ class ImportazioneTest : public QObject
     }
 
 private slots:
-    void init() { servizio = std::make_unique<anagraficatest::ServizioProva>(); }
+    void init() { servizio = std::make_unique<v2test::ServizioProva>(); }
 
     void cleanup() { servizio.reset(); }
 
@@ -187,5 +191,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ImportazioneTest)
+APP_TEST_MAIN(ImportazioneTest, QApplication)
 #include "tst_importazione.moc"
