@@ -34,21 +34,6 @@ const QMap<QString, Anagrafica::Autorizzazione> &autorizzazioni()
     return mappa;
 }
 
-QString bloccoAccesso(const Operatore &prima, const Operatore &dopo, const std::string &inUso)
-{
-    if (inUso.empty() || prima.username != inUso)
-        return QString();
-    if (dopo.username != prima.username || dopo.stato_account != Account::ABILITATO)
-        return QCoreApplication::translate("OperatoreGestione",
-            "Impossibile eliminare o disabilitare l'operatore con cui il programma accede al "
-            "servizio.");
-    if ((prima.autorizzazioni & ~dopo.autorizzazioni) != 0)
-        return QCoreApplication::translate("OperatoreGestione",
-            "Impossibile revocare le autorizzazioni dell'operatore con cui il programma accede al "
-            "servizio.");
-    return QString();
-}
-
 } // namespace account
 
 namespace
@@ -172,7 +157,6 @@ OperatoreGestione::OperatoreGestione(QWidget *parent, Operatore *operatore, bool
         account::mostraCodiceNuovo<Operatore::OperatoreException>(this, campo("codice_operatore"),
             [this] { return entita()->prossimoCodiceOperatore(); });
     } else {
-        m_originale = *operatore;
         for (const auto &c : CampiTesto)
             campo(c.first)->setText(daServizio(operatore->*c.second));
         m_stato->setCurrentIndex(operatore->stato_account);
@@ -224,12 +208,6 @@ bool OperatoreGestione::valida()
                 tr("Indicare la password da associare all'operatore.") },
             [this](QWidget *w, const QString &m) { return rifiuta(w, m); }))
         return false;
-    if (!isNuovo()) {
-        const QString blocco = account::bloccoAccesso(
-            m_originale, daModulo(), appSettings().wsUsername.toStdString());
-        if (!blocco.isEmpty())
-            return rifiuta(m_stato, blocco);
-    }
     return !isNuovo() || controllaDuplicati();
 }
 
@@ -293,17 +271,6 @@ std::map<std::string, std::string> OperatoreElenco::filtriRicerca() const
     if (stato != -1)
         filtri["stato_account"] = std::to_string(stato);
     return filtri;
-}
-
-bool OperatoreElenco::elimina(const QList<int> &righe)
-{
-    const std::string inUso = appSettings().wsUsername.toStdString();
-    for (int riga : righe) {
-        const Operatore *o = modelloEntita()->entita(riga);
-        if (o && !inUso.empty() && o->username == inUso)
-            throw ErroreServizio { account::bloccoAccesso(*o, Operatore(), inUso) };
-    }
-    return EntityElenco::elimina(righe);
 }
 
 void OperatoreElenco::aggiornaRiepilogo()

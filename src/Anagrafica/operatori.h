@@ -27,12 +27,6 @@ namespace account
 // The eleven authorizations by the object name of their box.
 const QMap<QString, Anagrafica::Autorizzazione> &autorizzazioni();
 
-// Whether the program's own service credentials (user name `inUso`) would
-// be locked out by storing `dopo` over `prima` (the stored operator): the
-// operator they name may not be renamed, left other than enabled, nor lose
-// an authorization it holds. Empty text when nothing is lost.
-QString bloccoAccesso(const Operatore &prima, const Operatore &dopo, const std::string &inUso);
-
 } // namespace account
 
 class OperatoreGestione : public EntityGestione<OperatoreTratti>
@@ -65,7 +59,6 @@ private:
     QComboBox *m_stato;
     QCheckBox *m_tutti;
     QList<QCheckBox *> m_autorizzazioni;
-    Operatore m_originale; // as stored, for the lock-out check
 };
 
 class OperatoreElenco : public EntityElenco<OperatoreTratti, OperatoreGestione>
@@ -85,7 +78,6 @@ protected:
         connect(gestione, &OperatoreGestione::inserisciOperatore, this,
             &OperatoreElenco::on_inserisciOperatore);
     }
-    bool elimina(const QList<int> &righe) override;
     void aggiornaRiepilogo() override;
 
 private:

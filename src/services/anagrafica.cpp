@@ -90,6 +90,27 @@ int enabledOperators(Connection &c)
     return q.next() ? q.value(0).toInt() : 0;
 }
 
+// The operator a call is made with must stay able to make it: the caller can
+// neither delete its own operator (`dopo` null) nor disable or rename it, nor
+// take from it an authorization it holds.
+void keepCallerIn(Connection &c, int id, const std::string &caller, const Operatore *dopo)
+{
+    QSqlQuery q = c.run(
+        QStringLiteral("SELECT username, autorizzazioni FROM operatori WHERE id = ?"), { id });
+    if (!q.next() || caller.empty() || ss(q.value(0)) != caller)
+        return;
+    const unsigned held = unsigned(q.value(1).toLongLong());
+    q.finish();
+    if (!dopo || dopo->username != caller || dopo->stato_account != Account::ABILITATO)
+        fail(code::Invalid,
+            QStringLiteral("Impossibile eliminare o disabilitare l'operatore con cui il programma "
+                           "accede al servizio."));
+    if ((held & ~dopo->autorizzazioni) != 0)
+        fail(code::Invalid,
+            QStringLiteral("Impossibile revocare le autorizzazioni dell'operatore con cui il "
+                           "programma accede al servizio."));
+}
+
 int storedState(Connection &c, const char *table, int id)
 {
     QSqlQuery q = c.run(
@@ -106,7 +127,7 @@ int storedState(Connection &c, const char *table, int id)
 
 bool Utente::inserisci()
 {
-    return guarded<UtenteException>([&](Connection &c) {
+    return guarded<UtenteException>(Area::Clienti, Uso::Scrive, [&](Connection &c) {
         const QString pw = passwordToStore(password);
         std::string codice = codice_utente;
         Transaction t(c);
@@ -125,7 +146,7 @@ bool Utente::inserisci()
 
 bool Utente::modifica()
 {
-    return guarded<UtenteException>([&](Connection &c) {
+    return guarded<UtenteException>(Area::Clienti, Uso::Scrive, [&](Connection &c) {
         if (id <= 0)
             fail(code::NotFound, QStringLiteral("Il cliente non è ancora memorizzato."));
         std::string codice = codice_utente;
@@ -146,7 +167,7 @@ bool Utente::modifica()
 
 bool Utente::cancella()
 {
-    return guarded<UtenteException>([&](Connection &c) {
+    return guarded<UtenteException>(Area::Clienti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         QSqlQuery q = c.run(QStringLiteral("SELECT COUNT(*) FROM ordini WHERE utente = ?"), { id });
         if (q.next() && q.value(0).toLongLong() > 0)
@@ -163,7 +184,7 @@ bool Utente::cancella()
 std::vector<Utente *> Utente::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<UtenteException>([&](Connection &c) {
+    return guarded<UtenteException>(Area::Clienti, Uso::Legge, [&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, utentiTable(), c.dialect(), QStringLiteral("t."));
         const QString order = orderByClause(ordinamento, utentiTable(), QStringLiteral("t."),
@@ -175,7 +196,7 @@ std::vector<Utente *> Utente::listaSQL(
 
 bool Utente::esiste(const std::string &username)
 {
-    return guarded<UtenteException>([&](Connection &c) {
+    return guarded<UtenteException>(Area::Clienti, Uso::Legge, [&](Connection &c) {
         QSqlQuery q = c.run(
             QStringLiteral("SELECT COUNT(*) FROM utenti WHERE username = ?"), { qs(username) });
         return q.next() && q.value(0).toLongLong() > 0;
@@ -184,7 +205,7 @@ bool Utente::esiste(const std::string &username)
 
 int Utente::prossimoCodiceUtente()
 {
-    return guarded<UtenteException>(
+    return guarded<UtenteException>(Area::Clienti, Uso::Legge,
         [&](Connection &c) { return int(nextNumericCode(c, "utenti", "codice_utente")); });
 }
 
@@ -192,7 +213,7 @@ int Utente::prossimoCodiceUtente()
 
 bool Operatore::inserisci()
 {
-    return guarded<OperatoreException>([&](Connection &c) {
+    return guarded<OperatoreException>(Area::Operatori, Uso::Scrive, [&](Connection &c) {
         const QString pw = passwordToStore(password);
         std::string codice = codice_operatore;
         const OperatorsChange change;
@@ -212,51 +233,58 @@ bool Operatore::inserisci()
 
 bool Operatore::modifica()
 {
-    return guarded<OperatoreException>([&](Connection &c) {
-        if (id <= 0)
-            fail(code::NotFound, QStringLiteral("L'operatore non è ancora memorizzato."));
-        std::string codice = codice_operatore;
-        const OperatorsChange change;
-        Transaction t(c);
-        lockTable(c, "operatori");
-        const QString pw = passwordForUpdate(c, operatoriTable(), id, password);
-        checkUsername(c, operatoriTable(), username, id);
-        claimCode(c, "operatori", "codice_operatore", codice, id, false);
-        // Never lock everybody out of the service.
-        if (storedState(c, "operatori", id) == ABILITATO && stato_account != ABILITATO
-            && enabledOperators(c) <= 1)
-            fail(code::Invalid,
-                QStringLiteral("Impossibile disabilitare l'ultimo operatore "
-                               "abilitato."));
-        QVariantList values = accountValues(*this, codice, pw);
-        values << id;
-        c.run(updateSql(operatoriTable()), values);
-        t.commit();
-        codice_operatore = codice;
-        password = pw.toStdString();
-        return true;
-    });
+    const auto access = serviceAccess();
+    return guardedWith<OperatoreException>(
+        access, Area::Operatori, Uso::Scrive, [&](Connection &c) {
+            if (id <= 0)
+                fail(code::NotFound, QStringLiteral("L'operatore non è ancora memorizzato."));
+            std::string codice = codice_operatore;
+            const OperatorsChange change;
+            Transaction t(c);
+            lockTable(c, "operatori");
+            const QString pw = passwordForUpdate(c, operatoriTable(), id, password);
+            checkUsername(c, operatoriTable(), username, id);
+            claimCode(c, "operatori", "codice_operatore", codice, id, false);
+            keepCallerIn(c, id, access->WsUsername, this);
+            // Never lock everybody out of the service.
+            if (storedState(c, "operatori", id) == ABILITATO && stato_account != ABILITATO
+                && enabledOperators(c) <= 1)
+                fail(code::Invalid,
+                    QStringLiteral("Impossibile disabilitare l'ultimo operatore "
+                                   "abilitato."));
+            QVariantList values = accountValues(*this, codice, pw);
+            values << id;
+            c.run(updateSql(operatoriTable()), values);
+            t.commit();
+            codice_operatore = codice;
+            password = pw.toStdString();
+            return true;
+        });
 }
 
 bool Operatore::cancella()
 {
-    return guarded<OperatoreException>([&](Connection &c) {
-        const OperatorsChange change;
-        Transaction t(c);
-        lockTable(c, "operatori");
-        if (storedState(c, "operatori", id) == ABILITATO && enabledOperators(c) <= 1)
-            fail(code::Invalid,
-                QStringLiteral("Impossibile eliminare l'ultimo operatore "
-                               "abilitato."));
-        deleteById(c, "operatori", id, QStringLiteral("L'operatore non esiste più sul servizio."));
-        t.commit();
-        return true;
-    });
+    const auto access = serviceAccess();
+    return guardedWith<OperatoreException>(
+        access, Area::Operatori, Uso::Scrive, [&](Connection &c) {
+            const OperatorsChange change;
+            Transaction t(c);
+            lockTable(c, "operatori");
+            keepCallerIn(c, id, access->WsUsername, nullptr);
+            if (storedState(c, "operatori", id) == ABILITATO && enabledOperators(c) <= 1)
+                fail(code::Invalid,
+                    QStringLiteral("Impossibile eliminare l'ultimo operatore "
+                                   "abilitato."));
+            deleteById(
+                c, "operatori", id, QStringLiteral("L'operatore non esiste più sul servizio."));
+            t.commit();
+            return true;
+        });
 }
 
 std::vector<Account *> Operatore::lista(std::map<std::string, std::string> filtro)
 {
-    return guarded<OperatoreException>([&](Connection &c) {
+    return guarded<OperatoreException>(Area::Operatori, Uso::Legge, [&](Connection &c) {
         const SqlPart where
             = translateSearchMap(filtro, operatoriTable(), c.dialect(), QStringLiteral("t."));
         const std::vector<Operatore *> found = listWhere<Operatore>(
@@ -268,7 +296,7 @@ std::vector<Account *> Operatore::lista(std::map<std::string, std::string> filtr
 std::vector<Operatore *> Operatore::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<OperatoreException>([&](Connection &c) {
+    return guarded<OperatoreException>(Area::Operatori, Uso::Legge, [&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, operatoriTable(), c.dialect(), QStringLiteral("t."));
         const QString order = orderByClause(ordinamento, operatoriTable(), QStringLiteral("t."),
@@ -280,6 +308,6 @@ std::vector<Operatore *> Operatore::listaSQL(
 
 int Operatore::prossimoCodiceOperatore()
 {
-    return guarded<OperatoreException>(
+    return guarded<OperatoreException>(Area::Operatori, Uso::Legge,
         [&](Connection &c) { return int(nextNumericCode(c, "operatori", "codice_operatore")); });
 }

@@ -227,7 +227,7 @@ std::vector<Ordine *> loadOrders(
 // lines as OrdineRigaStampaException.
 template <class E> bool insertLineCall(OrdineRiga &r)
 {
-    return guarded<E>([&](Connection &c) {
+    return guarded<E>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         if (r.guid_ordine.empty())
             fail(code::Invalid, QStringLiteral("La riga non appartiene ad alcun ordine."));
         Transaction t(c);
@@ -245,7 +245,7 @@ template <class E> bool insertLineCall(OrdineRiga &r)
 
 template <class E> bool updateLineCall(OrdineRiga &r)
 {
-    return guarded<E>([&](Connection &c) {
+    return guarded<E>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         QSqlQuery q
             = c.run(QStringLiteral("UPDATE ordini_righe SET codice_articolo = ?, descrizione = ?,"
@@ -267,7 +267,7 @@ template <class E> bool updateLineCall(OrdineRiga &r)
 
 template <class E> bool deleteLineCall(OrdineRiga &r)
 {
-    return guarded<E>([&](Connection &c) {
+    return guarded<E>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         c.run(QStringLiteral("DELETE FROM files WHERE riga = ?"), { qs(r.guid) });
         QSqlQuery q
@@ -301,7 +301,7 @@ QString likePattern(const std::string &text)
 
 bool File::modifica()
 {
-    return guarded<FileException>([&](Connection &c) {
+    return guarded<FileException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         QSqlQuery q = c.run(
             QStringLiteral("UPDATE files SET scaricato = ?, nome_file_locale = ? WHERE id = ?"),
             { scaricato ? 1 : 0, qs(nome_file_locale), qs(id) });
@@ -476,7 +476,7 @@ void Ordine::clear()
 
 bool Ordine::inserisci()
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         if (guid.empty())
             guid = newGuid();
         const qint64 t0 = now();
@@ -510,7 +510,7 @@ bool Ordine::inserisci()
 
 bool Ordine::modifica()
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         const qint64 changed = now();
         Transaction t(c);
         QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET stato = ?, totale = ?,"
@@ -535,7 +535,7 @@ bool Ordine::modifica()
 
 bool Ordine::cancella()
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         c.run(QStringLiteral("DELETE FROM files WHERE riga IN"
                              " (SELECT id FROM ordini_righe WHERE ordine = ?)"),
@@ -551,7 +551,7 @@ bool Ordine::cancella()
 
 bool Ordine::init(const std::string &id)
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Legge, [&](Connection &c) {
         SqlPart where { QStringLiteral("o.id = ?"), { qs(id) } };
         std::vector<Ordine *> found = loadOrders(c, where, QString(), true);
         if (found.empty())
@@ -564,7 +564,7 @@ bool Ordine::init(const std::string &id)
 
 bool Ordine::impostaStato(Ordini::StatoOrdine nuovo)
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         const qint64 changed = now();
         QSqlQuery q
             = c.run(QStringLiteral("UPDATE ordini SET stato = ?, ultima_modifica = ? WHERE id = ?"),
@@ -578,7 +578,7 @@ bool Ordine::impostaStato(Ordini::StatoOrdine nuovo)
 
 bool Ordine::prendiInCarico(const std::string &postazione, int64_t durataSecondi)
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         const qint64 t = now();
         QSqlQuery q = c.run(
             QStringLiteral("UPDATE ordini SET stato = 6, postazione = ?, presa_in_carico = ?,"
@@ -600,7 +600,7 @@ bool Ordine::prendiInCarico(const std::string &postazione, int64_t durataSecondi
 bool Ordine::registraFile(
     const std::vector<const File *> &files, const std::string &postazione, bool durevole)
 {
-    return guarded<File::FileException>([&](Connection &c) {
+    return guarded<File::FileException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         const DurableWrites durable(c, durevole);
         Transaction t(c);
         QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET presa_in_carico = ?"
@@ -624,7 +624,7 @@ bool Ordine::registraFile(
 
 bool Ordine::concludiPresa(Ordini::StatoOrdine nuovo, const std::string &postazione)
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Scrive, [&](Connection &c) {
         const qint64 t = now();
         QSqlQuery q = c.run(QStringLiteral("UPDATE ordini SET stato = ?, postazione = '',"
                                            " ultima_modifica = ? WHERE id = ? AND stato = 6"
@@ -641,7 +641,7 @@ bool Ordine::concludiPresa(Ordini::StatoOrdine nuovo, const std::string &postazi
 std::vector<Ordine *> Ordine::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Legge, [&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, ordiniTable(), c.dialect(), QStringLiteral("o."));
         const QString order = orderByClause(ordinamento, ordiniTable(), QStringLiteral("o."),
@@ -656,7 +656,7 @@ std::vector<Ordine *> Ordine::listaIntestazioni(const std::string &utente,
     const std::string &dataA, const std::vector<int> &stati, int primo, int quanti,
     const std::string &ordinamento)
 {
-    return guarded<OrdineException>([&](Connection &c) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Legge, [&](Connection &c) {
         QStringList clauses;
         SqlPart where;
         if (!QString::fromStdString(utente).trimmed().isEmpty()) {
@@ -708,7 +708,7 @@ std::vector<Ordine *> Ordine::listaIntestazioni(const std::string &utente,
 
 std::vector<Ordine::StatoOrdineLabel> Ordine::listaEtichetteStatiOrdine()
 {
-    return guarded<OrdineException>([&](Connection &) {
+    return guarded<OrdineException>(Area::Ordini, Uso::Legge, [&](Connection &) {
         static const char *const labels[] = { "Non Inviato", "Pendente", "Ricevuto", "Annullato",
             "In lavorazione", "In Coda", "Evaso" };
         std::vector<StatoOrdineLabel> out;

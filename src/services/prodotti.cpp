@@ -134,7 +134,7 @@ std::vector<Stampa *> listStampe(Connection &c, const SqlPart &where, const QStr
 
 bool Carta::inserisci()
 {
-    return guarded<CartaException>([&](Connection &c) {
+    return guarded<CartaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         id = int(c.insertReturningId(insertSql(carteTable()), cartaValues(*this)));
         return true;
     });
@@ -142,7 +142,7 @@ bool Carta::inserisci()
 
 bool Carta::modifica()
 {
-    return guarded<CartaException>([&](Connection &c) {
+    return guarded<CartaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         updateOne(c, carteTable(), cartaValues(*this), id,
             QStringLiteral("La carta non esiste sul servizio."));
         return true;
@@ -151,7 +151,7 @@ bool Carta::modifica()
 
 bool Carta::cancella()
 {
-    return guarded<CartaException>([&](Connection &c) {
+    return guarded<CartaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         checkUnused(c, "carta", id, QStringLiteral("La carta"));
         deleteOne(c, "carte", id, QStringLiteral("La carta non esiste sul servizio."));
@@ -162,7 +162,7 @@ bool Carta::cancella()
 
 std::vector<Carta *> Carta::lista(std::map<std::string, std::string> filtro)
 {
-    return guarded<CartaException>(
+    return guarded<CartaException>(Area::Prodotti, Uso::Legge,
         [&](Connection &c) { return listSimple<Carta>(c, carteTable(), filtro); });
 }
 
@@ -170,7 +170,7 @@ std::vector<Carta *> Carta::lista(std::map<std::string, std::string> filtro)
 
 bool Formato::inserisci()
 {
-    return guarded<FormatoException>([&](Connection &c) {
+    return guarded<FormatoException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         id = int(c.insertReturningId(insertSql(formatiTable()), formatoValues(*this)));
         return true;
     });
@@ -178,7 +178,7 @@ bool Formato::inserisci()
 
 bool Formato::modifica()
 {
-    return guarded<FormatoException>([&](Connection &c) {
+    return guarded<FormatoException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         updateOne(c, formatiTable(), formatoValues(*this), id,
             QStringLiteral("Il formato non esiste sul servizio."));
         return true;
@@ -187,7 +187,7 @@ bool Formato::modifica()
 
 bool Formato::cancella()
 {
-    return guarded<FormatoException>([&](Connection &c) {
+    return guarded<FormatoException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         checkUnused(c, "formato", id, QStringLiteral("Il formato"));
         deleteOne(c, "formati", id, QStringLiteral("Il formato non esiste sul servizio."));
@@ -198,7 +198,7 @@ bool Formato::cancella()
 
 std::vector<Formato *> Formato::lista(std::map<std::string, std::string> filtro)
 {
-    return guarded<FormatoException>(
+    return guarded<FormatoException>(Area::Prodotti, Uso::Legge,
         [&](Connection &c) { return listSimple<Formato>(c, formatiTable(), filtro); });
 }
 
@@ -206,7 +206,7 @@ std::vector<Formato *> Formato::lista(std::map<std::string, std::string> filtro)
 
 bool Reparto::inserisci()
 {
-    return guarded<RepartoException>([&](Connection &c) {
+    return guarded<RepartoException>(Area::Reparti, Uso::Scrive, [&](Connection &c) {
         const QVariantList values = repartoValues(*this);
         id = int(c.insertReturningId(insertSql(repartiTable()), values));
         if (tipo.empty())
@@ -217,7 +217,7 @@ bool Reparto::inserisci()
 
 bool Reparto::modifica()
 {
-    return guarded<RepartoException>([&](Connection &c) {
+    return guarded<RepartoException>(Area::Reparti, Uso::Scrive, [&](Connection &c) {
         updateOne(c, repartiTable(), repartoValues(*this), id,
             QStringLiteral("Il reparto non esiste sul servizio."));
         return true;
@@ -226,7 +226,7 @@ bool Reparto::modifica()
 
 bool Reparto::cancella()
 {
-    return guarded<RepartoException>([&](Connection &c) {
+    return guarded<RepartoException>(Area::Reparti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         checkUnused(c, "reparto", id, QStringLiteral("Il reparto"));
         deleteOne(c, "reparti", id, QStringLiteral("Il reparto non esiste sul servizio."));
@@ -237,7 +237,7 @@ bool Reparto::cancella()
 
 std::vector<Reparto *> Reparto::lista(std::map<std::string, std::string> filtro)
 {
-    return guarded<RepartoException>(
+    return guarded<RepartoException>(Area::Reparti, Uso::Legge,
         [&](Connection &c) { return listSimple<Reparto>(c, repartiTable(), filtro); });
 }
 
@@ -245,7 +245,7 @@ std::vector<Reparto *> Reparto::lista(std::map<std::string, std::string> filtro)
 
 bool Stampa::inserisci()
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         id = int(c.insertReturningId(insertSql(stampeTable()), stampaValues(*this)));
         return true;
     });
@@ -253,7 +253,7 @@ bool Stampa::inserisci()
 
 bool Stampa::modifica()
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         updateOne(c, stampeTable(), stampaValues(*this), id,
             QStringLiteral("La stampa non esiste sul servizio."));
         return true;
@@ -262,7 +262,7 @@ bool Stampa::modifica()
 
 bool Stampa::cancella()
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         lockTable(c, "ordini");
         checkNotInOrders(c, *this);
@@ -274,7 +274,7 @@ bool Stampa::cancella()
 
 std::vector<Articolo *> Stampa::lista(std::map<std::string, std::string> filtroRicevuto)
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Legge, [&](Connection &c) {
         std::map<std::string, std::string> filtro = filtroRicevuto;
         // "archiviato" "0" lists the prints in use only, "1" adds the
         // archived ones.
@@ -306,7 +306,7 @@ std::vector<Articolo *> Stampa::lista(std::map<std::string, std::string> filtroR
 std::vector<Stampa *> Stampa::listaSQL(
     int primo, int quanti, const std::string &condizione, const std::string &ordinamento)
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Legge, [&](Connection &c) {
         const SqlPart where
             = translateCondition(condizione, stampeTable(), c.dialect(), QStringLiteral("s."));
         const QString order = orderByClause(ordinamento, stampeTable(), QStringLiteral("s."),
@@ -318,7 +318,7 @@ std::vector<Stampa *> Stampa::listaSQL(
 
 bool Stampa::modificaStampe(std::vector<Stampa *> stampe)
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         for (const Stampa *s : stampe) {
             if (!s)
@@ -334,7 +334,7 @@ bool Stampa::modificaStampe(std::vector<Stampa *> stampe)
 
 bool Stampa::cancellaStampe(std::vector<Stampa *> stampe)
 {
-    return guarded<StampaException>([&](Connection &c) {
+    return guarded<StampaException>(Area::Prodotti, Uso::Scrive, [&](Connection &c) {
         Transaction t(c);
         lockTable(c, "ordini");
         for (const Stampa *s : stampe) {

@@ -66,71 +66,77 @@ Impostazione::Impostazione(ServiceAccess accesso)
 
 std::map<std::string, std::string> Impostazione::listaImpostazioni()
 {
-    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
-        std::map<std::string, std::string> out;
-        QSqlQuery q = c.run(QStringLiteral("SELECT chiave, valore FROM impostazioni"));
-        while (q.next())
-            out[ss(q.value(0))] = ss(q.value(1));
-        return out;
-    });
+    return guardedWith<ImpostazioneException>(
+        accesso(m_accesso), Area::Servizio, Uso::Legge, [&](Connection &c) {
+            std::map<std::string, std::string> out;
+            QSqlQuery q = c.run(QStringLiteral("SELECT chiave, valore FROM impostazioni"));
+            while (q.next())
+                out[ss(q.value(0))] = ss(q.value(1));
+            return out;
+        });
 }
 
 bool Impostazione::settaImpostazioni(const std::map<std::string, std::string> &impostazioni)
 {
-    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
-        Transaction t(c);
-        for (const auto &kv : impostazioni) {
-            if (kv.first.empty())
-                fail(code::Invalid, QStringLiteral("Chiave di impostazione vuota."));
-            c.run(QStringLiteral("INSERT INTO impostazioni (chiave, valore) VALUES (?, ?)"
-                                 " ON CONFLICT (chiave) DO UPDATE SET valore = excluded.valore"),
-                { qs(kv.first), qs(kv.second) });
-        }
-        t.commit();
-        return true;
-    });
+    return guardedWith<ImpostazioneException>(
+        accesso(m_accesso), Area::Servizio, Uso::Scrive, [&](Connection &c) {
+            Transaction t(c);
+            for (const auto &kv : impostazioni) {
+                if (kv.first.empty())
+                    fail(code::Invalid, QStringLiteral("Chiave di impostazione vuota."));
+                c.run(
+                    QStringLiteral("INSERT INTO impostazioni (chiave, valore) VALUES (?, ?)"
+                                   " ON CONFLICT (chiave) DO UPDATE SET valore = excluded.valore"),
+                    { qs(kv.first), qs(kv.second) });
+            }
+            t.commit();
+            return true;
+        });
 }
 
 bool Impostazione::impostaBanner(const std::string &percorsoImmagine, const std::string &url)
 {
-    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
-        const QString path = QString::fromStdString(percorsoImmagine);
-        if (path.isEmpty() || !QFileInfo(path).isFile())
-            fail(code::Invalid, QStringLiteral("L'immagine \"%1\" non esiste.").arg(path));
-        const QByteArray jpeg = fittedBannerJpeg(path);
-        c.run(QStringLiteral("INSERT INTO banner (id, nome, immagine, url, data)"
-                             " VALUES (1, ?, ?, ?, ?) ON CONFLICT (id) DO UPDATE SET"
-                             " nome = excluded.nome, immagine = excluded.immagine,"
-                             " url = excluded.url, data = excluded.data"),
-            { QFileInfo(path).fileName(), QString::fromLatin1(jpeg.toBase64()), qs(url),
-                QDateTime::currentSecsSinceEpoch() });
-        return true;
-    });
+    return guardedWith<ImpostazioneException>(
+        accesso(m_accesso), Area::Servizio, Uso::Scrive, [&](Connection &c) {
+            const QString path = QString::fromStdString(percorsoImmagine);
+            if (path.isEmpty() || !QFileInfo(path).isFile())
+                fail(code::Invalid, QStringLiteral("L'immagine \"%1\" non esiste.").arg(path));
+            const QByteArray jpeg = fittedBannerJpeg(path);
+            c.run(QStringLiteral("INSERT INTO banner (id, nome, immagine, url, data)"
+                                 " VALUES (1, ?, ?, ?, ?) ON CONFLICT (id) DO UPDATE SET"
+                                 " nome = excluded.nome, immagine = excluded.immagine,"
+                                 " url = excluded.url, data = excluded.data"),
+                { QFileInfo(path).fileName(), QString::fromLatin1(jpeg.toBase64()), qs(url),
+                    QDateTime::currentSecsSinceEpoch() });
+            return true;
+        });
 }
 
 bool Impostazione::rimuoviBanner()
 {
-    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
-        c.run(QStringLiteral("DELETE FROM banner"));
-        return true;
-    });
+    return guardedWith<ImpostazioneException>(
+        accesso(m_accesso), Area::Servizio, Uso::Scrive, [&](Connection &c) {
+            c.run(QStringLiteral("DELETE FROM banner"));
+            return true;
+        });
 }
 
 Impostazione::clientBanner Impostazione::ottieniBannerCorrente()
 {
-    return guardedWith<ImpostazioneException>(accesso(m_accesso), [&](Connection &c) {
-        clientBanner b;
-        QSqlQuery q
-            = c.run(QStringLiteral("SELECT nome, immagine, url, data FROM banner WHERE id = 1"));
-        if (q.next()) {
-            b.nome = ss(q.value(0));
-            b.immagine = ss(q.value(1));
-            b.url = ss(q.value(2));
-            b.data = q.value(3).toLongLong();
-            b.presente = true;
-        }
-        return b;
-    });
+    return guardedWith<ImpostazioneException>(
+        accesso(m_accesso), Area::Servizio, Uso::Legge, [&](Connection &c) {
+            clientBanner b;
+            QSqlQuery q = c.run(
+                QStringLiteral("SELECT nome, immagine, url, data FROM banner WHERE id = 1"));
+            if (q.next()) {
+                b.nome = ss(q.value(0));
+                b.immagine = ss(q.value(1));
+                b.url = ss(q.value(2));
+                b.data = q.value(3).toLongLong();
+                b.presente = true;
+            }
+            return b;
+        });
 }
 
 // --- Aggiornamento -----------------------------------------------------------------
@@ -144,7 +150,7 @@ Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
     vendra2__IdComponenteType componente) const
 {
     return guardedWith<AggiornamentoException>(
-        accesso(m_accesso),
+        accesso(m_accesso), Area::Servizio, Uso::Legge,
         [&](Connection &c) {
             AggiornamentoItem item;
             item.tipoComponente = componente;
@@ -165,11 +171,12 @@ Aggiornamento::AggiornamentoItem Aggiornamento::ottieniAggiornamento(
 
 bool Aggiornamento::pubblicaAggiornamento()
 {
-    return guardedWith<AggiornamentoException>(accesso(m_accesso), [&](Connection &c) {
-        c.run(QStringLiteral("INSERT INTO pubblicazioni (data) VALUES (?)"),
-            { QDateTime::currentSecsSinceEpoch() });
-        return true;
-    });
+    return guardedWith<AggiornamentoException>(
+        accesso(m_accesso), Area::Servizio, Uso::Scrive, [&](Connection &c) {
+            c.run(QStringLiteral("INSERT INTO pubblicazioni (data) VALUES (?)"),
+                { QDateTime::currentSecsSinceEpoch() });
+            return true;
+        });
 }
 
 // --- maintenance -------------------------------------------------------------------
@@ -178,7 +185,7 @@ bool Aggiornamento::pubblicaAggiornamento()
 // every client.
 void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item)
 {
-    guarded<Aggiornamento::AggiornamentoException>([&](Connection &c) {
+    guarded<Aggiornamento::AggiornamentoException>(Area::Servizio, Uso::Scrive, [&](Connection &c) {
         c.run(QStringLiteral("INSERT INTO aggiornamenti (componente, major, minor, build,"
                              " url, data) VALUES (?, ?, ?, ?, ?, ?)"),
             { int(item.tipoComponente), item.major, item.minor, item.build, qs(item.url),
@@ -189,16 +196,17 @@ void registraAggiornamento(const Aggiornamento::AggiornamentoItem &item)
 
 StatoPubblicazioni statoPubblicazioni()
 {
-    return guarded<Aggiornamento::AggiornamentoException>([&](Connection &c) {
-        StatoPubblicazioni s;
-        QSqlQuery q
-            = c.run(QStringLiteral("SELECT COUNT(*), COALESCE(MAX(data), 0) FROM pubblicazioni"));
-        if (q.next()) {
-            s.conteggio = q.value(0).toInt();
-            s.ultima = q.value(1).toLongLong();
-        }
-        return s;
-    });
+    return guarded<Aggiornamento::AggiornamentoException>(
+        Area::Servizio, Uso::Legge, [&](Connection &c) {
+            StatoPubblicazioni s;
+            QSqlQuery q = c.run(
+                QStringLiteral("SELECT COUNT(*), COALESCE(MAX(data), 0) FROM pubblicazioni"));
+            if (q.next()) {
+                s.conteggio = q.value(0).toInt();
+                s.ultima = q.value(1).toLongLong();
+            }
+            return s;
+        });
 }
 
 } // namespace vendra2

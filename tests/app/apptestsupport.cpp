@@ -77,6 +77,7 @@ int addOperator(const QString &username, const QString &password)
     operatore.nome = "Prova";
     operatore.cognome = username.toStdString();
     operatore.stato_account = Account::ABILITATO;
+    operatore.autorizzazioni = 2047;
     operatore.codice_operatore = QString::number(operatore.prossimoCodiceOperatore())
                                      .rightJustified(5, QLatin1Char('0'))
                                      .toStdString();

@@ -12,6 +12,8 @@
 #include <QSqlDatabase>
 #include <QThread>
 
+#include <functional>
+
 using namespace v2test;
 
 class TestAccess : public QObject
@@ -21,12 +23,13 @@ class TestAccess : public QObject
 private:
     std::unique_ptr<TempServiceDb> db;
 
-    void addOperator(const std::string &user, int stato)
+    void addOperator(const std::string &user, int stato, unsigned autorizzazioni = 2047)
     {
         Operatore o;
         o.username = user;
         o.password = "pw";
         o.stato_account = stato;
+        o.autorizzazioni = autorizzazioni;
         QVERIFY(o.inserisci());
     }
 
@@ -85,6 +88,105 @@ private slots:
             { int(Account::DISABILITATO), QStringLiteral("esterno") });
         QTest::qWait(1100);
         V2_EXPECT_THROW(Carta::CartaException, Carta().lista({}), v2db::code::Auth);
+    }
+
+    // A read needs the area's view authorization, a write its modify one;
+    // any operator reads the server settings, only GESTIONE_SERVIZIO changes
+    // them, the banner and the publishing of updates.
+    void authorizationsAreEnforced_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<unsigned>("held");
+        QTest::addColumn<bool>("allowed");
+        const unsigned tutte = 2047;
+        QTest::newRow("customers read without view")
+            << "esiste" << unsigned(Anagrafica::GESTIONE_UTENTI) << false;
+        QTest::newRow("customers read")
+            << "esiste" << unsigned(Anagrafica::VISUALIZZAZIONE_UTENTI) << true;
+        QTest::newRow("customers write without modify")
+            << "utente" << unsigned(Anagrafica::VISUALIZZAZIONE_UTENTI) << false;
+        QTest::newRow("operators read without view")
+            << "operatori" << unsigned(Anagrafica::VISUALIZZAZIONE_UTENTI) << false;
+        QTest::newRow("products read without view")
+            << "carte" << unsigned(Anagrafica::VISUALIZZAZIONE_ORDINI) << false;
+        QTest::newRow("orders read")
+            << "ordini" << unsigned(Anagrafica::VISUALIZZAZIONE_ORDINI) << true;
+        QTest::newRow("departments write without modify")
+            << "reparto" << unsigned(Anagrafica::VISUALIZZAZIONE_REPARTI) << false;
+        QTest::newRow("settings read by anyone") << "impostazioni" << 0u << true;
+        for (const char *call : { "setta", "banner", "pubblica" })
+            QTest::newRow(call) << call << (tutte & ~unsigned(Anagrafica::GESTIONE_SERVIZIO))
+                                << false;
+        QTest::newRow("settings written")
+            << "setta" << unsigned(Anagrafica::GESTIONE_SERVIZIO) << true;
+    }
+
+    void authorizationsAreEnforced()
+    {
+        QFETCH(QString, call);
+        QFETCH(unsigned, held);
+        QFETCH(bool, allowed);
+        const std::map<QString, std::function<void()>> calls = {
+            { "esiste", [] { Utente().esiste("x"); } },
+            { "utente",
+                [] {
+                    Utente u;
+                    u.username = "nuovo";
+                    u.inserisci();
+                } },
+            { "operatori", [] { own(Operatore().lista({})); } },
+            { "carte", [] { own(Carta().lista({})); } },
+            { "ordini", [] { own(Ordine().listaSQL(0, 0, "", "")); } },
+            { "reparto", [] { Reparto().inserisci(); } },
+            { "impostazioni", [] { Impostazione().listaImpostazioni(); } },
+            { "setta",
+                [] {
+                    Impostazione().settaImpostazioni({ { "FTPHOST", "x" } });
+                } },
+            { "banner", [] { Impostazione().rimuoviBanner(); } },
+            { "pubblica", [] { Aggiornamento().pubblicaAggiornamento(); } },
+        };
+        addOperator("limitato", Account::ABILITATO, held);
+        db->applyToLibraries("limitato", "pw");
+        try {
+            calls.at(call)();
+            QVERIFY2(allowed, "refused call let through");
+        } catch (const Vendra2Exception &e) {
+            QVERIFY2(!allowed, e.getMessage().c_str());
+            QCOMPARE(QString::fromStdString(e.getCode()), QString(v2db::code::Denied));
+            QVERIFY(QString::fromStdString(e.getMessage()).startsWith("Accesso negato"));
+        }
+    }
+
+    // The operator a call is made with can be neither deleted, disabled,
+    // renamed nor stripped of an authorization by that call; another
+    // operator may do all of it.
+    void callerCannotLockItselfOut()
+    {
+        addOperator("vice", Account::ABILITATO);
+        const auto admin = own(Operatore().listaSQL(0, 1, "username = 'admin'", ""));
+        const std::function<void(Operatore &)> changes[] = {
+            [](Operatore &o) { o.stato_account = Account::DISABILITATO; },
+            [](Operatore &o) { o.username = "capo"; },
+            [](Operatore &o) { o.revocaAutorizzazione(Anagrafica::GESTIONE_SERVIZIO); },
+        };
+        for (const auto &change : changes) {
+            Operatore o = *admin[0];
+            change(o);
+            V2_EXPECT_THROW(Operatore::OperatoreException, o.modifica(), v2db::code::Invalid);
+        }
+        V2_EXPECT_THROW(Operatore::OperatoreException, admin[0]->cancella(), v2db::code::Invalid);
+        Operatore o = *admin[0];
+        o.nome = "Capo";
+        QVERIFY(o.modifica());
+
+        db->applyToLibraries("vice", "pw");
+        for (const auto &change : changes) {
+            Operatore o = *admin[0];
+            change(o);
+            QVERIFY(o.modifica());
+        }
+        QVERIFY(admin[0]->cancella());
     }
 
     void withoutOperatorAuthOnlyTheUpdateQuery()

@@ -48,6 +48,7 @@ Operatore sampleOperatore(const std::string &username, const std::string &codice
     o.nome = "Anna";
     o.cognome = "Rossi";
     o.email = username + "@lab.it";
+    o.autorizzazioni = 2047;
     return o;
 }
 
@@ -182,6 +183,7 @@ private slots:
     void operatorsAndAuthorizations()
     {
         Operatore o = sampleOperatore("anna", "00002");
+        o.autorizzazioni = 0;
         o.aggiungiAutorizzazione(Anagrafica::GESTIONE_ORDINI);
         o.aggiungiAutorizzazione(Anagrafica::VISUALIZZAZIONE_REPARTI);
         o.aggiungiAutorizzazione(Anagrafica::GESTIONE_UTENTI);
@@ -272,10 +274,13 @@ private slots:
         v2db::setPasswordHashIterationsForTests(0); // the real cost here
         Operatore bruno = sampleOperatore("bruno", "");
         QVERIFY(bruno.inserisci());
-        QVERIFY(QString::fromStdString(bruno.password).startsWith("pbkdf2$100000$"));
+        QVERIFY(QString::fromStdString(bruno.password).startsWith("pbkdf2$25000$"));
 
-        // Hashes stored with an older cost still verify with their own count
-        // (PBKDF2-HMAC-SHA256 "password" / "salt" / 4096 rounds).
+        // Hashes stored with another cost still verify with their own count
+        // (PBKDF2-HMAC-SHA256 "password" / "salt" / 4096 rounds; "segreta"
+        // with 100,000 rounds).
+        QVERIFY(v2db::verifyPassword("segreta",
+            "pbkdf2$100000$AAECAwQFBgcICQoLDA0ODw==$wV9CmGyUdtshevCk8TQosJRG9PIP8ILbfo+eCkASHTk="));
         const QString older = "pbkdf2$4096$c2FsdA==$xeR41ZKIyEGqUw22hFxMjZYok6ABzk4RpJY4c6qYE0o=";
         scalar(*db, "UPDATE operatori SET password = ? WHERE username = 'bruno'", { older });
         db->applyToLibraries("bruno", "password");
@@ -331,8 +336,8 @@ private slots:
 
         Operatore other = sampleOperatore("carla", "");
         QVERIFY(other.inserisci());
-        QVERIFY(admin.modifica()); // now someone else is still enabled
         db->applyToLibraries("carla", "pw-carla");
+        QVERIFY(admin.modifica()); // now someone else is still enabled
         V2_EXPECT_THROW(Operatore::OperatoreException, other.cancella(), v2db::code::Invalid);
     }
 

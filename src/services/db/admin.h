@@ -27,7 +27,7 @@ QByteArray withDatabase(const QByteArray &adminEndpoint, const QString &name);
 
 // Test hook: the PBKDF2 iteration count this process gives new password
 // hashes (and the stand-in derivation for unknown user names); 0 restores
-// the default, 100000. Only test fixtures lower it, to keep test suites
+// the default, 25000. Only test fixtures lower it, to keep test suites
 // fast; a stored hash always verifies with the count written in it.
 void setPasswordHashIterationsForTests(int iterations);
 

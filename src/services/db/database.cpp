@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "../anagrafica.h"
 #include "admin.h"
 #include "sqlitelike.h"
 
@@ -18,6 +19,8 @@
 #include <QSqlRecord>
 #include <QThreadStorage>
 #include <QUrl>
+
+#include <openssl/evp.h>
 
 #include <chrono>
 
@@ -522,6 +525,7 @@ constexpr auto RecentlyVerifiedFor = std::chrono::seconds(1);
 struct RecentlyVerified {
     quint64 generation = 0;
     std::chrono::steady_clock::time_point until;
+    unsigned rights = 0;
 };
 
 // Per thread, by connection and credentials: operators found enabled.
@@ -531,7 +535,8 @@ QHash<QByteArray, RecentlyVerified> &recentlyVerified()
     return entries;
 }
 
-void authenticate(Connection &c, const ServiceAccess &s)
+// The operator's authorizations, once its credentials and state passed.
+unsigned authenticate(Connection &c, const ServiceAccess &s)
 {
     const QString badCredentials = QStringLiteral("Credenziali non valide: nome utente o "
                                                   "password dell'operatore errati.");
@@ -553,11 +558,12 @@ void authenticate(Connection &c, const ServiceAccess &s)
     if (trustRecent) {
         const auto it = recent.constFind(recentKey);
         if (it != recent.constEnd() && it->generation == generation && now < it->until)
-            return;
+            return it->rights;
     }
 
     QSqlQuery q
-        = c.run(QStringLiteral("SELECT password, stato_account FROM operatori WHERE username = ?"),
+        = c.run(QStringLiteral("SELECT password, stato_account, autorizzazioni FROM operatori "
+                               "WHERE username = ?"),
             { qs(s.WsUsername) });
     if (!q.next()) {
         // Pay for one hash all the same: the answer's timing must not tell
@@ -567,6 +573,7 @@ void authenticate(Connection &c, const ServiceAccess &s)
     }
     const QString stored = q.value(0).toString();
     const int state = q.value(1).toInt();
+    const unsigned rights = unsigned(q.value(2).toLongLong());
     q.finish();
 
     recent.remove(recentKey);
@@ -587,11 +594,28 @@ void authenticate(Connection &c, const ServiceAccess &s)
             QStringLiteral("Operatore non abilitato: l'account \"%1\" non è attivo.")
                 .arg(QString::fromStdString(s.WsUsername)));
     if (!trustRecent)
-        return;
+        return rights;
     if (recent.size() >= 64)
         recent.clear();
-    recent.insert(recentKey, { generation, now + RecentlyVerifiedFor });
+    recent.insert(recentKey, { generation, now + RecentlyVerifiedFor, rights });
+    return rights;
 }
+
+struct AreaRights {
+    unsigned legge; // 0: any operator
+    unsigned scrive;
+    const char *nome; // what the refusal names
+};
+
+// Indexed by Area.
+constexpr AreaRights areaRights[] = {
+    { Anagrafica::VISUALIZZAZIONE_UTENTI, Anagrafica::GESTIONE_UTENTI, "gli utenti" },
+    { Anagrafica::VISUALIZZAZIONE_OPERATORI, Anagrafica::GESTIONE_OPERATORI, "gli operatori" },
+    { Anagrafica::VISUALIZZAZIONE_PRODOTTI, Anagrafica::GESTIONE_PRODOTTI, "i prodotti" },
+    { Anagrafica::VISUALIZZAZIONE_ORDINI, Anagrafica::GESTIONE_ORDINI, "gli ordini" },
+    { Anagrafica::VISUALIZZAZIONE_REPARTI, Anagrafica::GESTIONE_REPARTI, "i reparti" },
+    { 0, Anagrafica::GESTIONE_SERVIZIO, "le impostazioni del servizio" },
+};
 
 } // namespace
 
@@ -600,7 +624,8 @@ OperatorsChange::~OperatorsChange()
     operatorsGeneration.fetchAndAddOrdered(1);
 }
 
-void authorizeCall(Connection &c, const ServiceAccess &scope, bool anonymousAllowed)
+void authorizeCall(
+    Connection &c, const ServiceAccess &scope, Area area, Uso uso, bool anonymousAllowed)
 {
     if (!scope.WsOperatorAuth) {
         if (!anonymousAllowed)
@@ -609,7 +634,16 @@ void authorizeCall(Connection &c, const ServiceAccess &scope, bool anonymousAllo
                                "l'autenticazione di un operatore."));
         return;
     }
-    authenticate(c, scope);
+    const unsigned rights = authenticate(c, scope);
+    const AreaRights &a = areaRights[int(area)];
+    const unsigned needed = uso == Uso::Legge ? a.legge : a.scrive;
+    if ((rights & needed) != needed)
+        fail(code::Denied,
+            QStringLiteral("Accesso negato: l'operatore \"%1\" non è autorizzato a %2 %3.")
+                .arg(QString::fromStdString(scope.WsUsername),
+                    uso == Uso::Legge ? QStringLiteral("visualizzare")
+                                      : QStringLiteral("modificare"),
+                    QString::fromLatin1(a.nome)));
 }
 
 // --- passwords -----------------------------------------------------------------
@@ -617,8 +651,9 @@ void authorizeCall(Connection &c, const ServiceAccess &scope, bool anonymousAllo
 namespace
 {
 
-// New hashes; older ones keep the count written in them.
-constexpr int Pbkdf2Iterations = 100000;
+// New hashes; older ones keep the count written in them, so raising it
+// later only changes the hashes stored from then on.
+constexpr int Pbkdf2Iterations = 25000;
 QAtomicInt iterationsOverride = 0; // see setPasswordHashIterationsForTests
 
 int newHashIterations()
@@ -632,34 +667,13 @@ QAtomicInteger<quint64> derivationCounter;
 QByteArray pbkdf2Sha256(const QByteArray &password, const QByteArray &salt, int iterations)
 {
     derivationCounter.fetchAndAddRelaxed(1);
-    // HMAC keyed once: the inner and outer pads are hashed per round.
-    QByteArray key = password;
-    if (key.size() > 64)
-        key = QCryptographicHash::hash(key, QCryptographicHash::Sha256);
-    key = key.leftJustified(64, '\0');
-    QByteArray ipad(64, '\0'), opad(64, '\0');
-    for (int i = 0; i < 64; ++i) {
-        ipad[i] = char(key.at(i) ^ 0x36);
-        opad[i] = char(key.at(i) ^ 0x5c);
-    }
-    QCryptographicHash inner(QCryptographicHash::Sha256), outer(QCryptographicHash::Sha256);
-    auto hmac = [&](const QByteArray &msg) {
-        inner.reset();
-        inner.addData(ipad);
-        inner.addData(msg);
-        outer.reset();
-        outer.addData(opad);
-        outer.addData(inner.result());
-        return outer.result();
-    };
     // One 32-byte block is all we need.
-    QByteArray u = hmac(salt + QByteArray("\x00\x00\x00\x01", 4));
-    QByteArray out = u;
-    for (int i = 1; i < iterations; ++i) {
-        u = hmac(u);
-        for (int j = 0; j < out.size(); ++j)
-            out[j] = char(out.at(j) ^ u.at(j));
-    }
+    QByteArray out(32, '\0');
+    if (PKCS5_PBKDF2_HMAC(password.constData(), password.size(),
+            reinterpret_cast<const unsigned char *>(salt.constData()), salt.size(), iterations,
+            EVP_sha256(), out.size(), reinterpret_cast<unsigned char *>(out.data()))
+        != 1)
+        fail(code::Invalid, QStringLiteral("Impossibile calcolare l'impronta della password."));
     return out;
 }
 

@@ -34,6 +34,7 @@ constexpr const char *Database = "DATABASE"; // a statement failed
 constexpr const char *Condition = "CONDIZIONE"; // condition / order / search key refused
 constexpr const char *NotFound = "NON_TROVATO"; // the record does not exist
 constexpr const char *Invalid = "DATI"; // the record's data is unusable
+constexpr const char *Denied = "NON_AUTORIZZATO"; // the operator lacks the authorization
 } // namespace code
 
 [[noreturn]] void fail(const char *errorCode, const QString &message);
@@ -97,15 +98,24 @@ private:
     bool m_open = true;
 };
 
-// Checks the operator's credentials of a library call on its connection
-// (with `anonymousAllowed`, a call without operator authentication passes).
+// The parts of the service an operator's authorizations open; a call reads
+// or changes one of them.
+enum class Area { Clienti, Operatori, Prodotti, Ordini, Reparti, Servizio };
+enum class Uso { Legge, Scrive };
+
+// Checks the operator's credentials of a library call on its connection and
+// that the operator holds the authorization the call needs: the area's view
+// authorization to read, its modify authorization to write (the service's
+// settings are read by any operator and changed with GESTIONE_SERVIZIO).
+// With `anonymousAllowed`, a call without operator authentication passes.
 // On SQLite an operator found enabled is trusted again on the same thread
 // and connection for up to a second without reading the operator table; a
 // change of operators made in this process ends that at once, one made by
 // another program takes effect within that second. On PostgreSQL the read
 // runs on every call: it also finds a lost server link before the call
 // writes anything.
-void authorizeCall(Connection &c, const ServiceAccess &access, bool anonymousAllowed = false);
+void authorizeCall(
+    Connection &c, const ServiceAccess &access, Area area, Uso uso, bool anonymousAllowed = false);
 
 // Marks, when it goes out of scope, the operators as changed: declared before
 // the Transaction of a call that writes them, so that it fires after the
@@ -127,14 +137,14 @@ public:
 // `f` must therefore leave its captured state as it found it until its last
 // statement has run.
 template <class E, class F>
-auto guardedWith(const std::shared_ptr<const ServiceAccess> &access, F &&f,
+auto guardedWith(const std::shared_ptr<const ServiceAccess> &access, Area area, Uso uso, F &&f,
     bool anonymousAllowed = false) -> decltype(f(std::declval<Connection &>()))
 {
     try {
         for (int attempt = 0;; ++attempt) {
             Connection c(access->WsEndpoint);
             try {
-                authorizeCall(c, *access, anonymousAllowed);
+                authorizeCall(c, *access, area, uso, anonymousAllowed);
                 return f(c);
             } catch (const Vendra2Exception &) {
                 if (!c.dropIfBroken() || attempt > 0)
@@ -148,9 +158,10 @@ auto guardedWith(const std::shared_ptr<const ServiceAccess> &access, F &&f,
 
 // The same with the service access of the moment the call starts.
 template <class E, class F>
-auto guarded(F &&f, bool anonymousAllowed = false) -> decltype(f(std::declval<Connection &>()))
+auto guarded(Area area, Uso uso, F &&f, bool anonymousAllowed = false)
+    -> decltype(f(std::declval<Connection &>()))
 {
-    return guardedWith<E>(serviceAccess(), std::forward<F>(f), anonymousAllowed);
+    return guardedWith<E>(serviceAccess(), area, uso, std::forward<F>(f), anonymousAllowed);
 }
 
 // --- passwords -------------------------------------------------------------
