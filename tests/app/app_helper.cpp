@@ -2,17 +2,15 @@
 // need a second process (single instance, crash left-overs) or the whole
 // start-up loop. Prints what it observed, one "KEY value" line each.
 //
-//   app_helper hold     take the single-instance lock and run until killed
-//   app_helper lock     take the lock once and exit (0 when taken)
+//   app_helper hold|lock  take the single-instance lock and run until killed
+//                         (hold) or exit at once (lock); LOCKED 1 when taken
 //   app_helper start [--restart] [--reject-login] [--ini FILE]
-//                       run the program; every cycle ends after the deferred
-//                       start-up step (the first with the restart code when
-//                       asked); a login dialog is answered admin/admin or,
-//                       with --reject-login, with "Exit"; FILE stands for the
-//                       installation file beside the program
+//                         run the program; a cycle ends after the deferred
+//                         step (the first with the restart code when asked);
+//                         the login is answered admin/admin, or "Exit"; FILE
+//                         stands for the installation file
 //   app_helper shot FILE.png
-//                       run the program, log in as admin and save a picture
-//                       of the main window once start-up is over
+//                         a picture of the main window once start-up is over
 
 #include "application.h"
 #include "apptestsupport.h"
@@ -22,8 +20,6 @@
 
 #include <QAbstractItemModel>
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QEvent>
 #include <QListWidget>
 #include <QSplashScreen>
 #include <QTextStream>
@@ -47,32 +43,6 @@ QString oneLine(QString text)
         .replace(QLatin1Char('\n'), QLatin1String("\\n"));
 }
 
-// Reports the first event of one type on a widget.
-class FirstEvent : public QObject
-{
-public:
-    FirstEvent(QObject *target, QEvent::Type type, std::function<void()> onEvent)
-        : QObject(target)
-        , type(type)
-        , onEvent(std::move(onEvent))
-    {
-        target->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == type && onEvent) {
-            auto call = std::move(onEvent);
-            onEvent = nullptr;
-            call();
-        }
-        return false;
-    }
-
-private:
-    QEvent::Type type;
-    std::function<void()> onEvent;
-};
-
 int runLock(int &argc, char **argv, bool hold)
 {
     apptest::setIdentity();
@@ -88,46 +58,33 @@ int runStart(int &argc, char **argv, bool restart, bool rejectLogin)
 {
     DialogFacade::setScripted(true);
     int cycle = 0;
-    const int rc = runVendra2Admin(
-        argc, argv, [&](Application &app, MainWindow &window, QSplashScreen &splash) {
-            const int thisCycle = ++cycle;
-            out(QStringLiteral("CYCLE %1").arg(thisCycle));
-            auto clock = std::make_shared<QElapsedTimer>();
-            clock->start();
-            auto report = [clock](const char *what) {
-                out(QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(clock->elapsed()));
-            };
+    const int rc
+        = runVendra2Admin(argc, argv, [&](Application &app, MainWindow &window, QSplashScreen &) {
+              const int thisCycle = ++cycle;
+              out(QStringLiteral("CYCLE %1").arg(thisCycle));
+              // The deferred step says whether the window was shown before it.
+              auto *log = window.findChild<QListWidget *>(QStringLiteral("lwLog"));
+              QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, &window,
+                  [&app, &window, log, restart, rejectLogin, thisCycle](
+                      const QModelIndex &, int first, int) {
+                      if (!log->item(first)->text().contains(QLatin1String("Impostato EndPoint: ")))
+                          return;
+                      out(QStringLiteral("DEFERRED_WINDOW_VISIBLE %1").arg(window.isVisible()));
+                      if (restart && thisCycle == 1)
+                          app.exit(Vendra2Startup::restartExitCode);
+                      else if (!rejectLogin)
+                          app.exit(0);
+                  });
 
-            new FirstEvent(&splash, QEvent::Hide, [report] { report("SPLASH_HIDDEN_MS"); });
-            new FirstEvent(&window, QEvent::Show, [report] { report("SHOWN_MS"); });
-
-            auto *log = window.findChild<QListWidget *>(QStringLiteral("lwLog"));
-            QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, &window,
-                [&app, log, report, restart, rejectLogin, thisCycle](
-                    const QModelIndex &, int first, int) {
-                    const QString text = log->item(first)->text();
-                    if (!text.contains(QLatin1String("Impostato EndPoint: ")))
-                        return;
-                    report("DEFERRED_MS");
-                    if (restart && thisCycle == 1)
-                        app.exit(Vendra2Startup::restartExitCode);
-                    else if (!rejectLogin)
-                        app.exit(0);
-                });
-            QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
-                for (const QString &text : apptest::logTexts(window))
-                    out(QStringLiteral("LOG ") + oneLine(text));
-            });
-
-            auto *watcher = new apptest::ModalWatcher([&window, rejectLogin](QDialog *dialog) {
-                out(QStringLiteral("MODAL %1")
-                        .arg(QLatin1String(dialog->metaObject()->className())));
-                out(QStringLiteral("WINDOW_VISIBLE_AT_MODAL %1").arg(window.isVisible() ? 1 : 0));
-                apptest::answerLogin(rejectLogin ? QString() : QStringLiteral("admin"),
-                    QStringLiteral("admin"))(dialog);
-            });
-            watcher->setParent(&app);
-        });
+              auto *watcher = new apptest::ModalWatcher([&window, rejectLogin](QDialog *dialog) {
+                  out(QStringLiteral("MODAL %1")
+                          .arg(QLatin1String(dialog->metaObject()->className())));
+                  out(QStringLiteral("WINDOW_VISIBLE_AT_MODAL %1").arg(window.isVisible() ? 1 : 0));
+                  apptest::answerLogin(rejectLogin ? QString() : QStringLiteral("admin"),
+                      QStringLiteral("admin"))(dialog);
+              });
+              watcher->setParent(&app);
+          });
 
     for (const DialogFacade::Shown &shown : DialogFacade::shown()) {
         out(QStringLiteral("SHOWN %1|%2|%3|%4|%5")
@@ -135,7 +92,6 @@ int runStart(int &argc, char **argv, bool restart, bool rejectLogin)
                 .arg(shown.title, oneLine(shown.text), shown.buttons.join(QLatin1Char(',')))
                 .arg(shown.hadParent ? 1 : 0));
     }
-    out(QStringLiteral("RC %1").arg(rc));
     return rc;
 }
 

@@ -12,26 +12,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
-#include <QTemporaryDir>
-
-#include <memory>
 
 namespace apptest
 {
-
-void isolateEnvironment()
-{
-    static std::unique_ptr<QTemporaryDir> dir;
-    dir = std::make_unique<QTemporaryDir>();
-    const QByteArray root = dir->path().toLocal8Bit();
-    for (const char *sub : { "config", "data", "tmp" }) {
-        const QByteArray path = root + '/' + sub;
-        QDir().mkpath(QString::fromLocal8Bit(path));
-    }
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("TMPDIR", root + "/tmp");
-}
 
 void setIdentity()
 {
@@ -45,11 +28,6 @@ void setIdentity()
 void writeLocalSetting(const QString &key, const QVariant &value)
 {
     QSettings().setValue(key, value);
-}
-
-void removeLocalSetting(const QString &key)
-{
-    QSettings().remove(key);
 }
 
 void useCredentials(const QByteArray &username, const QByteArray &password)

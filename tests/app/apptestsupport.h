@@ -1,9 +1,11 @@
 #pragma once
 
-// Shared pieces of the application-shell tests: a private environment for
-// every test process (settings store, embedded service database, temporary
-// folder holding the single-instance key), operators on that database, and a
+// Shared pieces of the application-shell tests: a private home for every
+// test process (settings store, embedded service database, temporary folder
+// holding the single-instance key), operators on that database, and a
 // watcher that answers the modal dialogs the program opens on its own.
+
+#include "privatehome.h"
 
 #include <QObject>
 #include <QPointer>
@@ -19,16 +21,12 @@ class QDialog;
 namespace apptest
 {
 
-// Points XDG_CONFIG_HOME, XDG_DATA_HOME and TMPDIR at a fresh folder removed at
-// exit. Runs before the application object exists; child processes inherit it.
-void isolateEnvironment();
 // Organization and application name and version as the program sets them.
 void setIdentity();
 
-// Local settings store of the program.
+// Local settings store of the program; the service credentials are stored
+// there and in appSettings().
 void writeLocalSetting(const QString &key, const QVariant &value);
-void removeLocalSetting(const QString &key);
-// Stores the service credentials locally and in appSettings().
 void useCredentials(const QByteArray &username, const QByteArray &password);
 
 // Operators on the program's service database (as "admin").
@@ -60,11 +58,11 @@ std::function<void(QDialog *)> answerLogin(const QString &username, const QStrin
 
 } // namespace apptest
 
-// main() of a test: private environment first, then the application object.
+// main() of a test: private home first, then the application object.
 #define APP_TEST_MAIN(TestObject, AppClass)                                                        \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
-        apptest::isolateEnvironment();                                                             \
+        v2test::usePrivateHome();                                                                  \
         apptest::setIdentity();                                                                    \
         AppClass app(argc, argv);                                                                  \
         v2InitResources();                                                                         \
