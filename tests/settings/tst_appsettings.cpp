@@ -86,8 +86,7 @@ private slots:
     void localKeysRoundTrip();
     void serverKeysRoundTrip();
     void failedLoadKeepsLocalValues();
-    void failedSaveReportsTheServiceMessage();
-    void unwritableLocalStoreIsReported();
+    void failedSaveIsReported();
     void numberTexts();
     void endpointFromInstallationFile_data();
     void endpointFromInstallationFile();
@@ -189,39 +188,35 @@ void TestAppSettings::failedLoadKeepsLocalValues()
     }
 }
 
-void TestAppSettings::failedSaveReportsTheServiceMessage()
+// A save that fails says so, titled after the action; each part is saved
+// on its own.
+void TestAppSettings::failedSaveIsReported()
 {
+    // Wrong credentials: the service's own reason on a line of its own; the
+    // local keys are written regardless, and without the server part nothing
+    // can fail.
     w->storeCredentials(QStringLiteral("admin"), QStringLiteral("sbagliata"));
     QVERIFY(!loadSettings().ok);
-
     appSettings().ftpHost = QStringLiteral("mai salvato");
     appSettings().stampaAutomaticaCopie = 9;
-    const SettingsResult r = saveSettings(true);
-    QVERIFY(!r.ok);
+    SettingsResult r = saveSettings(true);
     QCOMPARE(r.title, QStringLiteral("Salvataggio Impostazioni"));
-    // The service's own reason on a line of its own.
-    QVERIFY2(
-        r.message.contains(QStringLiteral("\r\nCredenziali non valide")), qPrintable(r.message));
-    // Local keys are written regardless; without the server part nothing can fail.
+    QVERIFY2(!r.ok && r.message.contains(QStringLiteral("\r\nCredenziali non valide")),
+        qPrintable(r.message));
     QCOMPARE(localStore().value(QStringLiteral("StampaAutomaticaCopie")).toInt(), 9);
     QCOMPARE(w->serverMap().count("FTPHOST"), size_t(0));
     QVERIFY(saveSettings(false).ok);
-}
 
-void TestAppSettings::unwritableLocalStoreIsReported()
-{
+    // A folder where the store's file should be: nothing can be written
+    // locally, and the server part is saved all the same.
     w->storeCredentials();
     QVERIFY(loadSettings().ok);
-    // A folder where the store's file should be: nothing can be written.
     const QString file = localStore().fileName();
     QVERIFY(QFile::remove(file));
     QVERIFY(QDir().mkpath(file));
-    appSettings().maxLogCount = 5;
-    const SettingsResult r = saveSettings(true);
+    r = saveSettings(true);
     QDir(file).removeRecursively();
     QVERIFY2(!r.ok, "a local store that was not written is not reported as saved");
-    QCOMPARE(r.title, QStringLiteral("Salvataggio Impostazioni"));
-    // The server part was saved all the same.
     QCOMPARE(w->serverMap().count("FTPPORT"), size_t(1));
 }
 
