@@ -106,7 +106,7 @@ private slots:
         child<QCheckBox>(&dialog, "ConnectAtStartup")->setChecked(true);
         // Meanwhile another workstation changes a key this dialog does not edit,
         // and one it shows but the operator leaves alone.
-        ServerMap other = serverMap();
+        ServerMap other = w->serverMap();
         other["ORDINERIGAFILEDOWNLOADPATH"] = "/altra/postazione/";
         other["FTPPASSWORD"] = "nuova";
         w->db.setServerSettings(other);
@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(!dialog.riavvioRichiesto());
         QVERIFY2(DialogFacade::shown().isEmpty(), "no restart question, no failure");
-        const ServerMap map = serverMap();
+        const ServerMap map = w->serverMap();
         for (const auto &t : texts)
             QCOMPARE(map.at(t.key), std::string(t.stored));
         QCOMPARE(map.at("FTPPORT"), std::string("2200"));
@@ -135,7 +135,7 @@ private slots:
     void invalidAccountStoresOnlyLocalFields()
     {
         w->storeCredentials("admin", "sbagliata");
-        const ServerMap before = serverMap();
+        const ServerMap before = w->serverMap();
         Impostazioni dialog;
         QVERIFY(dialog.accountNonValido());
 
@@ -146,7 +146,7 @@ private slots:
         // Local keys are saved; the service is neither written nor reachable, and
         // the reload says why the dialog stays open.
         QCOMPARE(localStore().value("PrintQueueSetState").toBool(), true);
-        QVERIFY(serverMap() == before);
+        QVERIFY(w->serverMap() == before);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Caricamento Impostazioni"));
     }
@@ -275,7 +275,7 @@ private slots:
         QVERIFY(QDir(server.rootDir() + "/ordini").entryList(QDir::Files).isEmpty());
         QVERIFY(!QFile::exists(QDir::tempPath() + "/Vendra2TestFile"));
         // A test stores nothing, and the typed credentials do not become the program's.
-        QCOMPARE(serverMap().at("FTPHOST"), std::string("ftp.lab"));
+        QCOMPARE(w->serverMap().at("FTPHOST"), std::string("ftp.lab"));
         QCOMPARE(serviceAccess()->WsPassword, globalPassword);
         QCOMPARE(appSettings().wsPassword, QByteArray("admin"));
     }
@@ -301,7 +301,7 @@ private slots:
         dialog->show();
 
         // Another workstation changed the FTP access since this one loaded.
-        ServerMap other = serverMap();
+        ServerMap other = w->serverMap();
         other["FTPHOST"] = "nuovo.ftp";
         w->db.setServerSettings(other);
 
@@ -310,7 +310,7 @@ private slots:
         child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
         QTRY_VERIFY(dialog.isNull()); // deleted on close
 
-        const ServerMap map = serverMap();
+        const ServerMap map = w->serverMap();
         QCOMPARE(QString::fromStdString(map.at("ORDINERIGAFILEDOWNLOADPATH")), stored);
         QCOMPARE(map.at("FTPHOST"), std::string("nuovo.ftp"));
         QCOMPARE(appSettings().ordineRigaFileDownloadPath, stored);
@@ -327,7 +327,7 @@ private slots:
             child<QDialogButtonBox>(&dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
             QVERIFY(DialogFacade::lastShown().text.contains("cartella di destinazione"));
             QVERIFY(dialog.isVisible());
-            QCOMPARE(serverMap().at("ORDINERIGAFILEDOWNLOADPATH"), std::string("/lab/invio/"));
+            QCOMPARE(w->serverMap().at("ORDINERIGAFILEDOWNLOADPATH"), std::string("/lab/invio/"));
         }
         w->storeCredentials("admin", "sbagliata");
         FileImpostazioni dialog;
@@ -339,12 +339,10 @@ private slots:
         edit(&dialog, "OrdineRigaFileDownloadPath")->setText("/altro/");
         child<QDialogButtonBox>(&dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(serverMap().at("ORDINERIGAFILEDOWNLOADPATH"), std::string("/lab/invio/"));
+        QCOMPARE(w->serverMap().at("ORDINERIGAFILEDOWNLOADPATH"), std::string("/lab/invio/"));
     }
 
 private:
-    ServerMap serverMap() const { return w->serverMap(); }
-
     std::unique_ptr<SettingsWorld> w;
 };
 

@@ -127,15 +127,9 @@ private slots:
             QTest::newRow(name) << xml << "dati" << QString() << "rotto.pdf" << expected;
         };
         broken("xml malformato", "<report dataSource=\"dati\"><detail height=\"5\">", "riga");
-        broken("radice errata", "<rapporto/>", "<report>");
-        broken("senza sorgente", "<report><detail height=\"5\"/></report>", "dataSource");
         broken(
             "elemento sconosciuto", "<report dataSource=\"dati\"><tabella/></report>", "<tabella>");
         broken("formato sconosciuto", def("{importo|mony}"), "mony");
-        broken("numero non valido",
-            "<report dataSource=\"dati\"><detail height=\"alta\"/></report>", "alta");
-        broken("margini impossibili", "<report dataSource=\"dati\" margins=\"10,150,10,150\"/>",
-            "spazio");
         broken("file mancante", QByteArray(), "rotto.xml");
         const QByteArray ok = groupedReport;
         QTest::newRow("nessuna sorgente") << ok << "altri" << QString() << "x.pdf"
