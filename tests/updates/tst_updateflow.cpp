@@ -67,15 +67,6 @@ int runEventLoop()
     return QCoreApplication::exec();
 }
 
-bool shownTitle(const QString &title)
-{
-    for (const DialogFacade::Shown &box : DialogFacade::shown()) {
-        if (box.title == title)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 class UpdateFlowTest : public QObject
@@ -126,7 +117,8 @@ private slots:
         DialogFacade::clearShown();
         DialogFacade::pushAnswer(QMessageBox::Yes);
         window.avviaControlloAggiornamenti();
-        QTRY_VERIFY_WITH_TIMEOUT(shownTitle(QStringLiteral("Download Terminato")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            DialogFacade::lastShown().title == QStringLiteral("Download Terminato"), 15000);
         // The sub-window refused: no installer, the program goes on.
         QTest::qWait(500);
         QVERIFY(!QFile::exists(marker));
