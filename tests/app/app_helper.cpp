@@ -1,16 +1,10 @@
-// Drives the real start-up code in a process of its own, for the tests that
-// need a second process (single instance, crash left-overs) or the whole
-// start-up loop. Prints what it observed, one "KEY value" line each.
-//
-//   app_helper hold|lock  take the single-instance lock and run until killed
-//                         (hold) or exit at once (lock); LOCKED 1 when taken
-//   app_helper start [--restart] [--reject-login] [--ini FILE]
-//                         run the program; a cycle ends after the deferred
-//                         step (the first with the restart code when asked);
-//                         the login is answered admin/admin, or "Exit"; FILE
-//                         stands for the installation file
-//   app_helper shot FILE.png
-//                         a picture of the main window once start-up is over
+// The real start-up code in a process of its own, for the tests that need a
+// second process or the whole start-up loop; prints "KEY value" lines.
+//   hold|lock    take the single-instance lock, run until killed or exit
+//   start [--restart] [--reject-login] [--ini FILE]
+//                run the program to its deferred step (restarting once when
+//                asked), answering the login admin/admin or "Exit"
+//   shot FILE    a picture of the main window once start-up is over
 
 #include "application.h"
 #include "apptestsupport.h"
@@ -114,7 +108,6 @@ int runShot(int &argc, char **argv, const QString &file)
                   apptest::answerLogin(QStringLiteral("admin"), QStringLiteral("admin")));
               watcher->setParent(&app);
           });
-    out(QStringLiteral("SAVED %1").arg(saved ? 1 : 0));
     return saved ? rc : 3;
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-// Shared pieces of the application-shell tests: a private home for every
-// test process (settings store, embedded service database, temporary folder
-// holding the single-instance key), operators on that database, and a
-// watcher that answers the modal dialogs the program opens on its own.
+// Shared pieces of the application-shell tests: operators on the embedded
+// service database of the private home, and a watcher that answers the modal
+// dialogs the program opens on its own.
 
 #include "privatehome.h"
 

@@ -1,7 +1,9 @@
-// The main window: sub-windows and the "Finestre" menu, closing, tray and
-// about box, publication of catalog changes, the
-// deferred start-up step, the login dialog, and the event log (level filter
-// and icons, entry format, cap, copy, save).
+// The application shell. The main window: closing, tray and about box,
+// publication of catalog changes, the deferred start-up step, the login
+// dialog, and the event log (level filter and icons, entry format, save).
+// Start-up across processes (app_helper): the single-instance guard and
+// crash left-overs, the restart loop, the login at start-up, an unusable
+// configuration.
 
 #include "aboutdialog.h"
 #include "apptestsupport.h"
@@ -14,49 +16,29 @@
 #include "settings/appsettings.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
+#include <memory>
+
 namespace
 {
-
-QMdiArea *mdiArea(const MainWindow &window)
-{
-    return window.findChild<QMdiArea *>(QStringLiteral("mdiArea"));
-}
 
 QAction *action(const MainWindow &window, const char *name)
 {
     return window.findChild<QAction *>(QLatin1String(name));
-}
-
-// Entries of "Finestre" that stand for sub-windows.
-QList<QAction *> windowEntries(const MainWindow &window)
-{
-    QList<QAction *> entries = window.findChild<QMenu *>(QStringLiteral("menuFinestre"))->actions();
-    entries.erase(std::remove_if(
-                      entries.begin(), entries.end(), [](QAction *a) { return !a->isCheckable(); }),
-        entries.end());
-    return entries;
-}
-
-QWidget *makeDialog(const QString &title)
-{
-    auto *dialog = new QDialog;
-    dialog->setWindowTitle(title);
-    return dialog;
 }
 
 // A window that refuses to close, like an edit dialog with unsaved changes.
@@ -69,17 +51,12 @@ protected:
     void closeEvent(QCloseEvent *event) override { event->setAccepted(!refuse); }
 };
 
-// The event log of a window: its entries without their time stamps, and
-// its buttons.
+// The event log of a window and its entries without their time stamps.
 struct Registro {
     MainWindow &window;
     QListWidget *log = window.findChild<QListWidget *>(QStringLiteral("lwLog"));
 
     void add(Vendra2Commons::LogType type, const QString &text) { window.on_logEvent(type, text); }
-    void click(const char *button)
-    {
-        window.findChild<QToolButton *>(QLatin1String(button))->click();
-    }
     QStringList messages() const
     {
         QStringList texts;
@@ -101,6 +78,62 @@ QStringList deferredStepDialogs(std::function<void(QDialog *)> answer = {})
     return watcher.seen();
 }
 
+// What an app_helper run printed, one "KEY value" line each.
+struct HelperRun {
+    int exitCode = -1;
+    QStringList lines;
+
+    QStringList values(const QString &key) const
+    {
+        QStringList found;
+        for (const QString &line : lines) {
+            if (line.startsWith(key + QLatin1Char(' ')))
+                found << line.mid(key.size() + 1);
+        }
+        return found;
+    }
+    QString value(const QString &key) const { return values(key).value(0); }
+};
+
+HelperRun runHelper(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral(APP_HELPER), arguments);
+    HelperRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        qWarning() << "helper did not finish:" << arguments;
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        run.exitCode = process.exitCode();
+    }
+    run.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return run;
+}
+
+// A first instance in a process of its own, holding the lock.
+std::unique_ptr<QProcess> startHolder()
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral(APP_HELPER), { QStringLiteral("hold") });
+    QByteArray output;
+    while (!output.contains('\n') && process->waitForReadyRead(60000))
+        output += process->readAllStandardOutput();
+    if (output.trimmed() != "LOCKED 1") {
+        qWarning() << "holder did not take the lock:" << output;
+        return nullptr;
+    }
+    return process;
+}
+
+void stop(QProcess &process) // SIGKILL: nothing is released
+{
+    process.kill();
+    process.waitForFinished();
+}
+
 } // namespace
 
 class MainWindowTest : public QObject
@@ -111,56 +144,8 @@ private slots:
     void init()
     {
         v2test::ServizioProva::usaCredenziali("admin", "admin");
-        QSettings().remove(QStringLiteral("MainWindowGeometry"));
-        QSettings().remove(QStringLiteral("MainWindowState"));
         appSettings().logLevel = 7;
         DialogFacade::setScripted(true);
-    }
-
-    // Every on_<object>_<signal> slot must find its widget; handlers wired by
-    // hand must not be left for the automatic connection to complain about.
-    void everySlotNamedAfterAWidgetConnects()
-    {
-        static QStringList messages;
-        const QtMessageHandler previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext &, const QString &m) { messages << m; });
-        {
-            MainWindow window;
-        }
-        qInstallMessageHandler(previous);
-        QCOMPARE(messages.filter(QStringLiteral("connectSlotsByName")), QStringList());
-    }
-
-    // One sub-window per title; "Finestre" lists them, and choosing an entry
-    // activates its window.
-    void subWindowsAndTheirMenu()
-    {
-        MainWindow window;
-        window.show();
-        int created = 0;
-        auto create = [&created](QWidget *) {
-            ++created;
-            return makeDialog(QStringLiteral("Finestra 1"));
-        };
-        QMdiSubWindow *first = window.openSubWindow(QStringLiteral("Finestra 1"), create);
-        for (int i = 2; i <= 10; ++i)
-            window.addSubWindow(makeDialog(QStringLiteral("Finestra %1").arg(i)));
-        QCOMPARE(window.openSubWindow(QStringLiteral("Finestra 1"), create), first);
-        QCOMPARE(created, 1); // nothing built for a window already open
-        QCOMPARE(mdiArea(window)->currentSubWindow(), first);
-        QPointer<QWidget> duplicate = makeDialog(QStringLiteral("Finestra 2"));
-        window.addSubWindow(duplicate);
-        QVERIFY(duplicate.isNull());
-
-        const QList<QAction *> entries = windowEntries(window);
-        QCOMPARE(entries.size(), 10);
-        entries.at(2)->trigger();
-        QCOMPARE(mdiArea(window)->currentSubWindow()->widget()->windowTitle(),
-            QStringLiteral("Finestra 3"));
-
-        first->close();
-        QTRY_COMPARE(windowEntries(window).size(), 9);
-        QVERIFY(window.findSubWindow(QStringLiteral("Finestra 1")) == nullptr);
     }
 
     void closing()
@@ -171,11 +156,11 @@ private slots:
         auto *stubborn = new StubbornWidget;
         stubborn->setWindowTitle(QStringLiteral("Modifiche non salvate"));
         window.addSubWindow(stubborn);
-        window.addSubWindow(makeDialog(QStringLiteral("Elenco")));
+        window.addSubWindow(new QDialog);
         QVERIFY(!window.close());
         QVERIFY(window.isVisible());
         QVERIFY(DialogFacade::shown().isEmpty());
-        QCOMPARE(mdiArea(window)->subWindowList().size(), 1);
+        QCOMPARE(window.findChild<QMdiArea *>()->subWindowList().size(), 1);
         stubborn->refuse = false;
 
         // With reception on the operator is asked; "No" (the default) keeps it.
@@ -192,9 +177,9 @@ private slots:
         QVERIFY(window.close());
     }
 
-    // Minimized to the tray, the window comes back on a double click or a
-    // click (a second click hides it), not on the context menu or a middle
-    // click; the about box opened from the tray does not end the program.
+    // Minimized to the tray, the window comes back on a double click, not
+    // when the context menu opens; the about box opened from the tray does
+    // not end the program.
     void tray()
     {
         MainWindow window;
@@ -202,15 +187,11 @@ private slots:
         auto *tray = window.findChild<QSystemTrayIcon *>();
         QVERIFY(!tray->isVisible());
         action(window, "actionMinimizeToTrayToolbar")->trigger();
-        const QList<QPair<QSystemTrayIcon::ActivationReason, bool>> steps {
-            { QSystemTrayIcon::Context, false }, { QSystemTrayIcon::MiddleClick, false },
-            { QSystemTrayIcon::DoubleClick, true }, { QSystemTrayIcon::Trigger, false }
-        };
-        for (const auto &step : steps) {
-            emit tray->activated(step.first);
-            QCOMPARE(window.isVisible(), step.second);
-            QCOMPARE(tray->isVisible(), !step.second);
-        }
+        emit tray->activated(QSystemTrayIcon::Context); // the menu only
+        QVERIFY(window.isHidden() && tray->isVisible());
+        emit tray->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(window.isVisible() && !tray->isVisible());
+        action(window, "actionMinimizeToTrayToolbar")->trigger();
 
         QString info;
         apptest::ModalWatcher watcher([&](QDialog *dialog) {
@@ -222,7 +203,7 @@ private slots:
             about->trigger();
             QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(77); });
         });
-        // A real event loop: only inside it does closing the last window end the program.
+        // Only inside an event loop does closing the last window end the program.
         QCOMPARE(qApp->exec(), 77);
         QCOMPARE(info, QStringLiteral("Server: ") + QString::fromUtf8(serviceEndpoint()));
         QVERIFY(window.isHidden());
@@ -251,7 +232,7 @@ private slots:
         QCOMPARE(DialogFacade::shown().size(), 2);
         QCOMPARE(DialogFacade::lastShown().icon, DialogFacade::Icon::Information);
 
-        // Refused by the service: logged as a warning and shown with the service's reason.
+        // Refused by the service: logged and shown with the service's reason.
         appSettings().wsPassword = "sbagliata";
         DialogFacade::pushAnswer(0);
         action(window, "actionPubblica_aggiornamento")->trigger();
@@ -286,7 +267,6 @@ private slots:
         auto *username = dialog.findChild<QLineEdit *>(QStringLiteral("lineEditUsername"));
         auto *password = dialog.findChild<QLineEdit *>(QStringLiteral("lineEditPassword"));
         auto *loginButton = dialog.findChild<QPushButton *>(QStringLiteral("pushButtonLogin"));
-        QCOMPARE(password->echoMode(), QLineEdit::Password);
         dialog.show();
 
         username->setText(QStringLiteral("admin"));
@@ -295,7 +275,6 @@ private slots:
         QVERIFY(dialog.isVisible());
         QCOMPARE(DialogFacade::lastShown().icon, DialogFacade::Icon::Warning);
         QCOMPARE(appSettings().wsPassword, QByteArray("admin"));
-        QVERIFY(dialog.cursor().shape() != Qt::WaitCursor);
 
         // Right credentials, while the settings hold others: those stay in use.
         v2test::ServizioProva::usaCredenziali("admin", "locale");
@@ -319,8 +298,6 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("Nulla") << 0 << QStringList({ "altro" });
-        QTest::newRow("Solo Avvisi") << 1 << QStringList({ "avviso", "altro" });
-        QTest::newRow("Solo informazioni") << 2 << QStringList({ "informazione", "altro" });
         QTest::newRow("Solo Avvisi ed Errori")
             << 5 << QStringList({ "avviso", "errore\r\ndue", "altro" });
         QTest::newRow("Tutto") << 7
@@ -346,72 +323,124 @@ private slots:
             const bool other = item->text().endsWith(QLatin1String("altro"));
             QCOMPARE(item->icon().isNull(), other);
         }
-        const QTime stamp = QTime::fromString(r.log->item(0)->text().left(8), "hh:mm:ss");
-        const int skew = qAbs(stamp.secsTo(QTime::currentTime()));
-        QVERIFY(skew < 5 || skew > 86390); // around midnight
     }
 
-    // The oldest entry goes, one per addition, so a lowered cap does not
-    // shrink the log at once.
-    void capRemovesTheOldestEntryPerAddition()
+    // Save writes every entry whole to the chosen file, or says why it could not.
+    void save()
     {
         MainWindow window;
         Registro r { window };
-        appSettings().maxLogCount = 10;
-        for (int i = 1; i <= 10; ++i)
-            r.add(Vendra2Commons::Warning, QString::number(i));
-        appSettings().maxLogCount = 3;
-        r.add(Vendra2Commons::Warning, QStringLiteral("11"));
-        QCOMPARE(r.log->count(), 10);
-        QCOMPARE(r.messages().first(), QStringLiteral("2"));
-
-        r.click("tbLogSvuota");
-        for (int i = 1; i <= 5; ++i)
-            r.add(Vendra2Commons::Warning, QString::number(i));
-        QCOMPARE(r.messages(), QStringList({ "3", "4", "5" }));
-    }
-
-    // Copy puts every entry on the clipboard; save writes them whole to the
-    // chosen file, or says why it could not.
-    void copyAndSave()
-    {
-        MainWindow window;
-        Registro r { window };
-        QClipboard *clipboard = QApplication::clipboard();
-        clipboard->setText(QStringLiteral("prima"));
-        r.click("tbLogCopia");
-        QCOMPARE(clipboard->text(), QStringLiteral("prima")); // empty log: unchanged
-
         r.add(Vendra2Commons::Warning, QStringLiteral("uno"));
         r.add(Vendra2Commons::Error, QStringLiteral("due"));
-        r.click("tbLogCopia");
         const QString all = apptest::logTexts(window).join(QLatin1Char('\n'));
-        QCOMPARE(clipboard->text(), all);
-
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("registro.txt"));
-        DialogFacade::pushFile(QString()); // cancelled
-        r.click("tbLogSalva");
-        QVERIFY(!QFile::exists(path));
         // An existing file is overwritten; no separator after the last entry.
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(500, 'x'));
         file.close();
         DialogFacade::pushFile(path);
-        r.click("tbLogSalva");
+        window.findChild<QToolButton *>("tbLogSalva")->click();
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromLocal8Bit(file.readAll()), all);
 
-        // A folder that does not exist: nothing written, the failure reported, log intact.
+        // A folder that does not exist: the failure reported, the log intact.
         DialogFacade::clearShown();
         DialogFacade::pushFile(dir.filePath(QStringLiteral("manca/registro.txt")));
-        r.click("tbLogSalva");
+        window.findChild<QToolButton *>("tbLogSalva")->click();
         QCOMPARE(DialogFacade::shown().size(), 2);
         QVERIFY(DialogFacade::lastShown().text.startsWith(
             QStringLiteral("Impossibile salvare il registro eventi:\r\n")));
         QCOMPARE(r.log->count(), 2);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // A second start is refused while the first runs; a first instance killed
+    // (nothing released) leaves a record the next start takes over, and the
+    // instance that took over is protected like any other.
+    void singleInstance()
+    {
+        std::unique_ptr<QProcess> first = startHolder();
+        QVERIFY(first);
+        const HelperRun second = runHelper({ QStringLiteral("start") });
+        QCOMPARE(second.exitCode, 1);
+        QCOMPARE(second.values(QStringLiteral("SHOWN")),
+            QStringList() << QStringLiteral(
+                "2|Attenzione|Vendra2Admin sembra essere già in esecuzione.|Ok|0"));
+        QVERIFY(second.values(QStringLiteral("CYCLE")).isEmpty()); // nothing else started
+        QCOMPARE(runHelper({ QStringLiteral("lock") }).value(QStringLiteral("LOCKED")),
+            QStringLiteral("0"));
+
+        stop(*first);
+        std::unique_ptr<QProcess> next = startHolder();
+        QVERIFY(next);
+        QCOMPARE(runHelper({ QStringLiteral("lock") }).value(QStringLiteral("LOCKED")),
+            QStringLiteral("0"));
+        stop(*next);
+    }
+
+    void restartRunsAFreshCycleWithItsTimers()
+    {
+        const HelperRun run = runHelper({ QStringLiteral("start"), QStringLiteral("--restart") });
+        QCOMPARE(run.exitCode, 0);
+        // The second cycle took the lock this process held in the first.
+        QCOMPARE(run.values(QStringLiteral("CYCLE")),
+            QStringList() << QStringLiteral("1") << QStringLiteral("2"));
+        QVERIFY(run.values(QStringLiteral("SHOWN")).isEmpty());
+
+        // Each cycle runs the deferred step once its window is shown.
+        QCOMPARE(run.values(QStringLiteral("DEFERRED_WINDOW_VISIBLE")),
+            QStringList({ QStringLiteral("1"), QStringLiteral("1") }));
+        // One operator: nobody is asked to log in.
+        QVERIFY(run.values(QStringLiteral("MODAL")).isEmpty());
+    }
+
+    void rejectedLoginEndsTheProgram()
+    {
+        const int second = apptest::addOperator(QStringLiteral("terzo"), QStringLiteral("pw"));
+        const HelperRun run
+            = runHelper({ QStringLiteral("start"), QStringLiteral("--reject-login") });
+        apptest::removeOperator(second);
+        QCOMPARE(run.values(QStringLiteral("MODAL")), QStringList() << QStringLiteral("login"));
+        QCOMPARE(run.value(QStringLiteral("WINDOW_VISIBLE_AT_MODAL")), QStringLiteral("1"));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.values(QStringLiteral("CYCLE")).size(), 1);
+    }
+
+    // A configuration that exists but cannot be used stops the start with
+    // a message, instead of opening an empty local database (which endpoints
+    // are refused is the settings' test).
+    void unusableConfigurationStopsTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: a folder stands in its place
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unreadable") << QByteArray() << "il file non può essere letto";
+        QTest::newRow("not a settings file")
+            << QByteArray("[Service\nEndpoint=sqlite:/tmp/x.db\n") << "il contenuto non è valido";
+    }
+    void unusableConfigurationStopsTheStart()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("vendra2admin.ini"));
+        if (content.isEmpty()) {
+            QVERIFY(QDir().mkpath(ini));
+        } else {
+            QFile file(ini);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        const HelperRun run = runHelper({ QStringLiteral("start"), QStringLiteral("--ini"), ini });
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.values(QStringLiteral("CYCLE")).isEmpty()); // no window, no database
+        const QStringList shown = run.values(QStringLiteral("SHOWN"));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(QStringLiteral("3|Configurazione non valida|Impossibile "
+                                                         "utilizzare il file di configurazione")),
+            qPrintable(shown.first()));
+        QVERIFY2(shown.first().contains(reason), qPrintable(shown.first()));
     }
 };
 
