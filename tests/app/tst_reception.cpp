@@ -8,6 +8,7 @@
 #include "common/dialogfacade.h"
 #include "downloaderrordialog.h"
 #include "ftpserver.h"
+#include "labprova.h"
 #include "labsim.h"
 #include "mainwindow.h"
 #include "ncreport.h"
@@ -23,7 +24,6 @@
 
 #include <QAction>
 #include <QDialog>
-#include <QDirIterator>
 #include <QListWidget>
 #include <QPrinter>
 #include <QPushButton>
@@ -37,23 +37,10 @@
 
 Q_DECLARE_METATYPE(Ordine *)
 
+using prova::Lab;
+
 namespace
 {
-
-QByteArray leggi(const QString &percorso)
-{
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList fileSotto(const QString &cartella)
-{
-    QStringList r;
-    QDirIterator it(cartella, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        r << it.next();
-    return r;
-}
 
 labsim::LineRequest riga(int tipo, const QString &stampa = QString(), int quantita = 1)
 {
@@ -199,8 +186,9 @@ private slots:
         impostaStato(posti[3].guid, Ordini::IN_CODA);
         impostaStato(posti[4].guid, Ordini::ANNULLATO);
         QStringList inviati;
-        for (const QString &f : fileSotto(cartella(QStringLiteral("ftp"))))
-            inviati << QString::fromLatin1(leggi(f).toBase64());
+        const QString ftpDir = cartella(QStringLiteral("ftp")), reparti = cartella("reparti");
+        for (const QString &f : Lab::elenca(ftpDir))
+            inviati << QString::fromLatin1(Lab::leggi(ftpDir + '/' + f).toBase64());
         QCOMPARE(inviati.size(), 9);
         // Envelopes printed automatically on a printer this computer lacks.
         QSettings impostazioni;
@@ -227,17 +215,17 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(stato(posti[i].guid), int(Ordini::RICEVUTO));
         QStringList arrivati, lavori;
-        for (const QString &f : fileSotto(cartella(QStringLiteral("reparti")))) {
+        for (const QString &f : Lab::elenca(reparti)) {
             if (f.endsWith(QLatin1String(".mrk")))
                 lavori << f;
             else
-                arrivati << QString::fromLatin1(leggi(f).toBase64());
+                arrivati << QString::fromLatin1(Lab::leggi(reparti + '/' + f).toBase64());
         }
         arrivati.sort();
         inviati.sort();
         QVERIFY(arrivati == inviati);
         QCOMPARE(lavori.size(), 3);
-        QVERIFY(fileSotto(cartella(QStringLiteral("ftp"))).isEmpty());
+        QVERIFY(Lab::elenca(ftpDir).isEmpty());
         // Reception stays on, waiting for the next orders: one placed now
         // comes with the next refresh and starts by itself.
         QVERIFY(ricezioneAccesa(window) && window.ordineDownload()->isPolling());

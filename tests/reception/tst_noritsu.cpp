@@ -1,5 +1,6 @@
 // The Noritsu print-order file: exact bytes, appending, duplicates, failures.
 
+#include "labprova.h"
 #include "ordinestampanoritsu.h"
 
 #include <QDateTime>
@@ -10,16 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using prova::Lab;
+
 namespace
 {
-
-QByteArray leggi(const QString &percorso)
-{
-    QFile f(percorso);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
 
 const QByteArray HeaderAtteso = "[HDR]\r\n"
                                 "GEN REV = 01.00\r\n"
@@ -94,11 +89,12 @@ private slots:
         OrdineStampaNoritsu w;
         QCOMPARE(w.scrivi(job(1, 2, "00001(2).jpg")), OrdineStampaNoritsu::Esito::Scritto);
         const QString mrk = qss + "/000007_2015-Minilab/MISC/autprint.mrk";
-        QCOMPARE(senzaData(leggi(mrk)), HeaderAtteso + jobAtteso("001", "002", "00001(2).jpg"));
+        QCOMPARE(
+            senzaData(Lab::leggi(mrk)), HeaderAtteso + jobAtteso("001", "002", "00001(2).jpg"));
 
         // A second line of the same department: one more job, same header.
         QCOMPARE(w.scrivi(job(2, 1500, "00002(1500).jpg")), OrdineStampaNoritsu::Esito::Scritto);
-        QCOMPARE(senzaData(leggi(mrk)),
+        QCOMPARE(senzaData(Lab::leggi(mrk)),
             HeaderAtteso + jobAtteso("001", "002", "00001(2).jpg")
                 + jobAtteso("002", "1500", "00002(1500).jpg"));
     }
@@ -112,8 +108,8 @@ private slots:
         QCOMPARE(w.scrivi(job(2, 4, "b.jpg", "Grande")), OrdineStampaNoritsu::Esito::Scritto);
         QCOMPARE(w.scrivi(job(1234, 3, "c.jpg")), OrdineStampaNoritsu::Esito::Scritto);
 
-        const QByteArray mini = leggi(qss + "/000007_2015-Minilab/MISC/autprint.mrk");
-        const QByteArray grande = leggi(qss + "/000007_2015-Grande/MISC/autprint.mrk");
+        const QByteArray mini = Lab::leggi(qss + "/000007_2015-Minilab/MISC/autprint.mrk");
+        const QByteArray grande = Lab::leggi(qss + "/000007_2015-Grande/MISC/autprint.mrk");
         QCOMPARE(mini.count("[HDR]"), 1);
         QCOMPARE(grande.count("[HDR]"), 1);
         QVERIFY(grande.contains("USR NAM = \"000007_2015-Grande\"\r\n"));
@@ -132,9 +128,9 @@ private slots:
         const auto b = job(2, 1, "b.jpg");
         QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::Scritto);
         const QString mrk = OrdineStampaNoritsu::percorsoFile(a.percorsoImmagine);
-        const QByteArray prima = leggi(mrk);
+        const QByteArray prima = Lab::leggi(mrk);
         QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::GiaPresente);
-        QCOMPARE(leggi(mrk), prima);
+        QCOMPARE(Lab::leggi(mrk), prima);
         // A name that merely contains the other one is a different image.
         QCOMPARE(w.scrivi(job(3, 2, "xa.jpg")), OrdineStampaNoritsu::Esito::Scritto);
 
@@ -143,11 +139,11 @@ private slots:
         QVERIFY(f.write(OrdineStampaNoritsu::job(b)) > 0);
         f.close();
         QCOMPARE(w.scrivi(b), OrdineStampaNoritsu::Esito::GiaPresente);
-        QCOMPARE(leggi(mrk).count("b.jpg"), 1);
+        QCOMPARE(Lab::leggi(mrk).count("b.jpg"), 1);
 
         QVERIFY(QFile::remove(mrk));
         QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::Scritto);
-        QCOMPARE(senzaData(leggi(mrk)), HeaderAtteso + jobAtteso("001", "002", "a.jpg"));
+        QCOMPARE(senzaData(Lab::leggi(mrk)), HeaderAtteso + jobAtteso("001", "002", "a.jpg"));
 
         // Replaced by a file of another length that lacks a: a is written.
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -155,7 +151,7 @@ private slots:
             f.write(OrdineStampaNoritsu::intestazione("000007_2015", "Minilab", "12", "x")) > 0);
         f.close();
         QCOMPARE(w.scrivi(a), OrdineStampaNoritsu::Esito::Scritto);
-        QCOMPARE(leggi(mrk).count("a.jpg"), 1);
+        QCOMPARE(Lab::leggi(mrk).count("a.jpg"), 1);
     }
 
     void writeFailuresNameTheFile()
