@@ -233,7 +233,6 @@ private slots:
 
         DialogFacade::pushFile(jpeg);
         dialog->findChild<QToolButton *>(QStringLiteral("toolButtonBrowse"))->click();
-        QCOMPARE(location->text(), jpeg);
         dialog->findChild<QLineEdit *>(QStringLiteral("lineEditUrl"))
             ->setText("https://lab.it/promo");
         DialogFacade::clearShown();

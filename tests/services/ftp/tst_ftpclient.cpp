@@ -193,13 +193,6 @@ private slots:
         client.removeFile("ordini/a.jpg");
         QVERIFY(!QFile::exists(remote("lab/ordini/a.jpg")));
         QVERIFY(QFile::exists(remote("ordini/a.jpg")));
-
-        // An absolute working directory, and uploads resolved the same way.
-        client.setWorkingDir("/lab/ordini");
-        client.uploadFile(s(here("abs.jpg")), "x/b.jpg", false);
-        QCOMPARE(readFile(remote("lab/ordini/x/b.jpg")), QByteArray("at top"));
-        client.removeFile("/ordini/a.jpg");
-        QVERIFY(!QFile::exists(remote("ordini/a.jpg")));
     }
 
     void overwriteSemantics()
