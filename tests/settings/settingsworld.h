@@ -5,11 +5,13 @@
 // and settings at their defaults. Each test case builds its own.
 
 #include "appsettings.h"
+#include "privatehome.h"
 #include "servicedb.h"
 
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include <map>
 #include <string>
@@ -63,3 +65,17 @@ struct SettingsWorld {
 };
 
 } // namespace v2test
+
+// main() of a settings or update suite: a private home and a store of its
+// own (named `name`), then the cases.
+#define V2_SETTINGS_TEST_MAIN(TestObject, AppClass, name)                                          \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        v2test::usePrivateHome();                                                                  \
+        AppClass app(argc, argv);                                                                  \
+        QCoreApplication::setOrganizationName(QStringLiteral("Vendra2LabTest"));                   \
+        QCoreApplication::setApplicationName(QStringLiteral(name));                                \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

@@ -1,4 +1,3 @@
-#include "privatehome.h"
 #include "settingsworld.h"
 
 #include <QDir>
@@ -292,14 +291,6 @@ private:
     std::unique_ptr<SettingsWorld> w;
 };
 
-int main(int argc, char **argv)
-{
-    usePrivateHome();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Vendra2LabTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("settings_tests"));
-    TestAppSettings test;
-    return QTest::qExec(&test, argc, argv);
-}
+V2_SETTINGS_TEST_MAIN(TestAppSettings, QCoreApplication, "settings_tests")
 
 #include "tst_appsettings.moc"

@@ -5,7 +5,6 @@
 #include "fileimpostazioni.h"
 #include "ftpserver.h"
 #include "impostazioni.h"
-#include "privatehome.h"
 #include "settingsworld.h"
 
 #include "serviceaccess.h"
@@ -334,15 +333,6 @@ private:
     std::unique_ptr<SettingsWorld> w;
 };
 
-int main(int argc, char **argv)
-{
-    v2test::usePrivateHome();
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Vendra2LabTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("settingsdialog_tests"));
-    TestSettingsDialog tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
+V2_SETTINGS_TEST_MAIN(TestSettingsDialog, QApplication, "settingsdialog_tests")
 
 #include "tst_settingsdialog.moc"

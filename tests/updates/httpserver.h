@@ -17,7 +17,6 @@ public:
     ~HttpServer();
 
     bool start();
-    QString folder() const { return m_folder.path(); }
     QString url(const QString &path) const;
     // Puts a file to serve under /files/<name>.
     void addFile(const QString &name, const QByteArray &content);

@@ -5,7 +5,6 @@
 #include "dialogfacade.h"
 #include "httpserver.h"
 #include "installerdownload.h"
-#include "privatehome.h"
 #include "settingsworld.h"
 #include "updatesdownloader.h"
 #include "updateswatcher.h"
@@ -48,6 +47,7 @@ class TestUpdates : public QObject
 private slots:
     void initTestCase()
     {
+        v2InitResources();
         QVERIFY(http.start());
         http.addFile(QStringLiteral("vendra2-setup.sh"), installerScript);
     }
@@ -268,16 +268,6 @@ private:
     std::unique_ptr<v2test::SettingsWorld> w;
 };
 
-int main(int argc, char **argv)
-{
-    v2test::usePrivateHome();
-    QApplication app(argc, argv);
-    v2InitResources();
-    QCoreApplication::setOrganizationName(QStringLiteral("Vendra2LabTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("updates_tests"));
-    TestUpdates tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
+V2_SETTINGS_TEST_MAIN(TestUpdates, QApplication, "updates_tests")
 
 #include "tst_updates.moc"
