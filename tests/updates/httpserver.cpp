@@ -23,6 +23,7 @@ bool HttpServer::start()
         const QByteArray line = m_process->readLine().trimmed();
         if (line.startsWith("PORT ")) {
             m_port = line.mid(5).toInt();
+            addFile(QStringLiteral("vendra2-setup.sh"), installerScript);
             return m_port > 0;
         }
     }

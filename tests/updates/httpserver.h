@@ -5,10 +5,21 @@
 // the fixed answers the script describes.
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
+
+// The installer every server offers under /files/vendra2-setup.sh: a script
+// that notes beside itself (".started") the folder it was started in.
+inline const QByteArray installerScript = "#!/bin/sh\npwd > \"$0.started\"\n";
+
+// Where the program downloads installers to.
+inline QString tempFolder()
+{
+    return QStandardPaths::standardLocations(QStandardPaths::TempLocation).first();
+}
 
 class HttpServer
 {

@@ -26,13 +26,6 @@
 namespace
 {
 
-const QByteArray installerScript = "#!/bin/sh\npwd > \"$0.started\"\n";
-
-QString tempFolder()
-{
-    return QStandardPaths::standardLocations(QStandardPaths::TempLocation).first();
-}
-
 void publish(int minor, const QString &url)
 {
     setServiceAccess({ serviceEndpoint().toStdString(), "admin", "admin", true });
@@ -77,7 +70,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(http.start());
-        http.addFile(QStringLiteral("vendra2-setup.sh"), installerScript);
         http.addFile(QStringLiteral("rotto.exe"), QByteArray(64, '\x7f'));
         apptest::useCredentials("admin", "admin");
         // A closed main window ends the program; in this one process the

@@ -28,18 +28,6 @@
 
 #include <memory>
 
-namespace
-{
-
-const QByteArray installerScript = "#!/bin/sh\npwd > \"$0.started\"\n";
-
-QString tempFolder()
-{
-    return QStandardPaths::standardLocations(QStandardPaths::TempLocation).first();
-}
-
-} // namespace
-
 class TestUpdates : public QObject
 {
     Q_OBJECT
@@ -49,7 +37,6 @@ private slots:
     {
         v2InitResources();
         QVERIFY(http.start());
-        http.addFile(QStringLiteral("vendra2-setup.sh"), installerScript);
     }
 
     void init()
