@@ -183,7 +183,6 @@ private slots:
         QSettings store = localStore();
         store.setValue("StampaAutomaticaNomeStampante", "Stampante spenta");
         store.setValue("ImpostaStatoAutomaticoSu", 3);
-        store.setValue("logLevel", 3);
         store.setValue("StampaAutomaticaCopie", 0);
         store.sync();
         QVERIFY(loadSettings().ok);
@@ -195,7 +194,6 @@ private slots:
         QCOMPARE(stati->currentData().toInt(), 3);
         QCOMPARE(child<QComboBox>(&dialog, "comboBoxStampaAutomaticaStampante")->currentText(),
             QStringLiteral("Stampante spenta"));
-        QCOMPARE(child<QComboBox>(&dialog, "logLevel")->currentData().toInt(), 3);
         QCOMPARE(child<QSpinBox>(&dialog, "spinBoxStampaAutomaticaCopie")->value(), 1);
 
         child<QPushButton>(&dialog, "btSalva")->click();
@@ -203,7 +201,6 @@ private slots:
         QCOMPARE(store.value("StampaAutomaticaNomeStampante").toString(),
             QStringLiteral("Stampante spenta"));
         QCOMPARE(store.value("ImpostaStatoAutomaticoSu").toInt(), 3);
-        QCOMPARE(store.value("logLevel").toInt(), 3);
         QCOMPARE(store.value("StampaAutomaticaCopie").toInt(), 1);
 
         // A looping state stored earlier is not offered and not kept.
