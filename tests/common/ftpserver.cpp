@@ -54,8 +54,6 @@ bool FtpServer::start()
          << QStringLiteral("--log") << logPath();
     if (m_options.downloadLimit > 0)
         args << QStringLiteral("--download-limit") << QString::number(m_options.downloadLimit);
-    if (m_options.uploadLimit > 0)
-        args << QStringLiteral("--upload-limit") << QString::number(m_options.uploadLimit);
     if (m_options.silent)
         args << QStringLiteral("--silent");
     if (m_options.announceCount != 0)

@@ -1,16 +1,9 @@
 #pragma once
 
-// A real FTP server for the tests: pyftpdlib run by the system interpreter
-// (/usr/bin/python3) on 127.0.0.1, an ephemeral port, one user with full
-// permissions on a root folder.
-//
-//     v2test::FtpServer ftp;              // or FtpServer(options)
-//     QVERIFY2(ftp.start(), qPrintable(ftp.errorString()));
-//     FTPClient c(ftp.host(), ftp.port(), ftp.user(), ftp.password());
-//     ... files live in ftp.rootDir() ...
-//
-// The server logs what it sees; connectionCount() and commands() read it
-// (e.g. to check that a client reuses one control connection).
+// A real FTP server for the tests: ftpserver.py (pyftpdlib) run by
+// /usr/bin/python3 on 127.0.0.1, an ephemeral port, one user with full
+// permissions on a root folder. It logs what it sees (connectionCount(),
+// commands()).
 
 #include <QProcess>
 #include <QString>
@@ -32,13 +25,10 @@ public:
         // Folder served as "/"; empty: a private temporary folder removed
         // with the fixture.
         QString rootDir;
-        // Bytes per second the server sends (downloads) or accepts
-        // (uploads), per data connection and from its first byte on, so a
-        // file of N bytes takes about N / limit seconds; 0 is unlimited.
-        // The server sends in 64 KiB chunks and then sleeps, so a limit of
-        // 1 gives one chunk and then silence.
+        // Bytes per second sent per data connection (0: unlimited), in
+        // 64 KiB chunks with sleeps between: a limit of 1 gives one chunk
+        // and then silence.
         qint64 downloadLimit = 0;
-        qint64 uploadLimit = 0;
         // Accepts connections and never answers: a hung server.
         bool silent = false;
         // The reply to RETR states the file's size ("150 ... (n bytes).") in
@@ -54,17 +44,14 @@ public:
     FtpServer(const FtpServer &) = delete;
     FtpServer &operator=(const FtpServer &) = delete;
 
-    // Starts the server and waits until it listens; false with
-    // errorString() on failure.
+    // Waits until it listens; false with errorString() on failure.
     bool start();
-    // Ends the server gracefully (SIGTERM) / at once (SIGKILL, also fine in
-    // the middle of a transfer, e.g. from a progress slot).
+    // SIGTERM / SIGKILL (fine in the middle of a transfer).
     void stop();
     void kill();
-    // Starts it again on the same port and root.
+    // Same port and root.
     bool restart();
-    // Freezes the process (SIGSTOP): connections are accepted by the kernel
-    // but nothing answers. resume() lets it go on (SIGCONT).
+    // SIGSTOP: the kernel accepts connections but nothing answers.
     void freeze();
     void resume();
     bool isRunning() const;
@@ -76,9 +63,8 @@ public:
     QString rootDir() const { return m_root; }
     QString errorString() const { return m_error; }
 
-    // Control connections accepted and command verbs received ("USER",
-    // "PASV", "RETR", ...), in order, since the fixture was created or the
-    // last clearLog() (restarts included).
+    // Control connections accepted and command verbs received ("RETR", ...)
+    // since creation or the last clearLog(), restarts included.
     int connectionCount() const;
     QStringList commands() const;
     void clearLog();

@@ -1,7 +1,5 @@
 #include "labprova.h"
 
-#include "catalogoprova.h"
-
 #include "appsettings.h"
 #include "ordinedownloadthread.h"
 
@@ -98,13 +96,7 @@ Lab::Lab()
     QDir().mkpath(percorso("Stampe"));
     QDir().mkpath(percorso("QSS"));
     QDir().mkpath(percorso("Inviati"));
-
-    v2test::CatalogoProva c = v2test::creaCatalogoProva(percorso("Stampe"), percorso("QSS"));
-    m_repDir = c.repartoDir;
-    m_repNor = c.repartoNoritsu;
-    m_stampaDir = c.stampaDir;
-    m_stampaNor = c.stampaNoritsu;
-    m_cliente = c.cliente;
+    m_catalogo = v2test::creaCatalogoProva(percorso("Stampe"), percorso("QSS"));
 }
 
 Lab::~Lab()
@@ -180,7 +172,7 @@ void Lab::carica(const File &f, const QByteArray &dati) const
 std::string Lab::piazza(
     const std::vector<Riga> &righe, Ordini::StatoOrdine stato, const QDateTime &data)
 {
-    Ordine o(new Utente(m_cliente));
+    Ordine o(new Utente(m_catalogo.cliente));
     o.guid = nuovoId();
     o.stato = stato;
     o.data = data.toSecsSinceEpoch();
@@ -190,7 +182,7 @@ std::string Lab::piazza(
         OrdineRiga *r = nullptr;
         if (p.tipo == Ordini::STAMPA) {
             auto *s = new OrdineRigaStampa(&o);
-            s->stampa = p.noritsu ? m_stampaNor : m_stampaDir;
+            s->stampa = p.noritsu ? m_catalogo.stampaNoritsu : m_catalogo.stampaDir;
             s->reparto = s->stampa.reparto;
             s->codice_articolo = s->stampa.codice_stampa;
             r = s;

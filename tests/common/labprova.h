@@ -5,6 +5,7 @@
 // for the downloads and a real FTP server whose root holds the images; and
 // the download worker run to its end.
 
+#include "catalogoprova.h"
 #include "ftpserver.h"
 #include "ordinedownloadthread.h"
 #include "ordini.h"
@@ -114,16 +115,12 @@ public:
     static QByteArray leggi(const QString &percorso);
 
     v2test::TempServiceDb &db() { return *m_db; }
-    const Reparto &repartoDir() const { return m_repDir; }
-    const Reparto &repartoNoritsu() const { return m_repNor; }
 
 private:
     std::unique_ptr<v2test::TempServiceDb> m_db;
     QTemporaryDir m_dir;
     std::unique_ptr<v2test::FtpServer> m_ftp;
-    Reparto m_repDir, m_repNor;
-    Stampa m_stampaDir, m_stampaNor;
-    Utente m_cliente;
+    v2test::CatalogoProva m_catalogo;
 };
 
 } // namespace prova

@@ -1,21 +1,12 @@
 #pragma once
 
-// A fresh, empty service database for one test (or one test case).
-//
-// The backend follows the environment variable V2_TEST_BACKEND:
-//   "sqlite" (default)  a new database file in a temporary folder;
-//   "postgresql"        a new database v2t_<random> created through
-//                       V2_TEST_PG_ENDPOINT (a PostgreSQL superuser) and
-//                       dropped again by the destructor.
-// The schema and the default operator ("admin" / "admin", enabled, every
-// authorization) appear on first use of the endpoint.
-//
-// Password hashing is slow on purpose; the constructor lowers the cost of
-// new hashes in this test process to 1000 rounds through
-// v2db::setPasswordHashIterationsForTests (a test of the hashing itself
-// restores the default with setPasswordHashIterationsForTests(0)).
-//
-// Link the test with v2services.
+// A fresh, empty service database for one test: with V2_TEST_BACKEND
+// "sqlite" (default) a file in a temporary folder, with "postgresql" a
+// database v2t_<random> made through V2_TEST_PG_ENDPOINT (a superuser) and
+// dropped by the destructor. Schema and operator "admin"/"admin" come on
+// first use. New password hashes in this process take 1000 rounds (a test
+// of the hashing restores the default with
+// v2db::setPasswordHashIterationsForTests(0)). Link with v2services.
 
 #include "../../src/services/serviceaccess.h"
 
