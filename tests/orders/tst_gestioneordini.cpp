@@ -159,55 +159,36 @@ private slots:
         servizio.reset();
     }
 
-    void filtri_data()
-    {
-        QTest::addColumn<int>("stato");
-        QTest::addColumn<QString>("utente");
-        QTest::addColumn<QString>("intestatario");
-        QTest::addColumn<QString>("numeroDa");
-        QTest::addColumn<QString>("numeroA");
-        QTest::addColumn<int>("giorni");
-        QTest::addColumn<QList<int>>("numeri");
-        const QList<int> mese { 9, 10, 11, 120, 121, 122 }, azienda { 10, 11, 122 };
-        const auto riga = [](const char *caso, int stato, const char *utente,
-                              const char *intestatario, const char *da, const char *a, int giorni,
-                              const QList<int> &numeri) {
-            QTest::newRow(caso) << stato << utente << intestatario << da << a << giorni << numeri;
-        };
-        riga("Ricevuto, un mese", 3, "", "", "", "", 0, { 9 });
-        riga("(Tutti)", -1, "", "", "", "", 0, mese);
-        riga("da 60 giorni", -1, "", "", "", "", 60, mese + QList<int> { 123 });
-        riga("utente", -1, "fotol", "", "", "", 0, azienda);
-        riga("intestatario", -1, "", "Neri", "", "", 0, azienda);
-        riga("solo numeroDa", -1, "", "", "120", "", 0, { 120 });
-        riga("intervallo", -1, "", "", "10", "120", 0, { 10, 11, 120 });
-    }
-
+    // Received orders of the last month come first; each search field
+    // narrows the list.
     void filtri()
     {
-        OrdineElenco e;
-        auto *combo = e.findChild<QComboBox *>("stato_ordine");
-        QCOMPARE(combo->currentData().toInt(), 3); // received orders first
-        QFETCH(int, stato);
-        combo->setCurrentIndex(combo->findData(stato));
-        QFETCH(QString, utente);
-        QFETCH(QString, intestatario);
-        QFETCH(QString, numeroDa);
-        QFETCH(QString, numeroA);
-        QFETCH(int, giorni);
-        QFETCH(QList<int>, numeri);
-        scrivi(e, "utente", utente);
-        scrivi(e, "intestatario", intestatario);
-        scrivi(e, "numeroDa", numeroDa);
-        scrivi(e, "numeroA", numeroA);
-        if (giorni)
-            e.findChild<QDateEdit *>("dataDa")->setDate(QDate::currentDate().addDays(-giorni));
-        premi(e, "pushButtonVisualizza");
-        QList<int> visti;
-        for (int r = 0; r < e.proxy()->rowCount(); ++r)
-            visti << e.proxy()->index(r, 0).data().toInt();
-        std::sort(visti.begin(), visti.end());
-        QCOMPARE(visti, numeri);
+        const auto cerca = [](int stato, const std::map<const char *, QString> &campi,
+                               int giorni = 0) {
+            OrdineElenco e;
+            auto *combo = e.findChild<QComboBox *>("stato_ordine");
+            if (stato != 3)
+                combo->setCurrentIndex(combo->findData(stato));
+            for (const auto &c : campi)
+                scrivi(e, c.first, c.second);
+            if (giorni)
+                e.findChild<QDateEdit *>("dataDa")->setDate(QDate::currentDate().addDays(-giorni));
+            premi(e, "pushButtonVisualizza");
+            QList<int> visti;
+            for (int r = 0; r < e.proxy()->rowCount(); ++r)
+                visti << e.proxy()->index(r, 0).data().toInt();
+            std::sort(visti.begin(), visti.end());
+            return visti;
+        };
+        const QList<int> mese { 9, 10, 11, 120, 121, 122 }, azienda { 10, 11, 122 };
+        QCOMPARE(cerca(3, {}), QList<int> { 9 });
+        QCOMPARE(cerca(-1, {}), mese);
+        QCOMPARE(cerca(-1, {}, 60), mese + QList<int> { 123 });
+        QCOMPARE(cerca(-1, { { "utente", "fotol" } }), azienda);
+        QCOMPARE(cerca(-1, { { "intestatario", "Neri" } }), azienda);
+        QCOMPARE(cerca(-1, { { "numeroDa", "120" } }), QList<int> { 120 });
+        QCOMPARE(
+            cerca(-1, { { "numeroDa", "10" }, { "numeroA", "120" } }), QList<int>({ 10, 11, 120 }));
         QVERIFY(DialogFacade::shown().isEmpty());
     }
 
