@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -45,11 +44,6 @@ inline QStringList colonna(const EntityElencoBase &e, int c)
     for (int r = 0; r < e.proxy()->rowCount(); ++r)
         out << e.proxy()->index(r, c).data().toString();
     return out;
-}
-
-inline QString totale(const QWidget &w, const QString &nome)
-{
-    return w.findChild<QLabel *>(nome)->text();
 }
 
 } // namespace elencotest

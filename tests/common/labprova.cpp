@@ -99,12 +99,6 @@ Lab::Lab()
     m_catalogo = v2test::creaCatalogoProva(percorso("Stampe"), percorso("QSS"));
 }
 
-Lab::~Lab()
-{
-    m_ftp.reset();
-    m_db.reset();
-}
-
 bool Lab::avviaFtp(qint64 downloadLimit)
 {
     v2test::FtpServer::Options o;

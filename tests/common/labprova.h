@@ -37,7 +37,6 @@ struct Riga {
     int dimensioneRegistrata = -1; // size stored on the service; -1: the image's
 };
 
-// A line with the given image.
 Riga riga(Ordini::TipoRiga tipo, const QString &sorgente, const QByteArray &dati,
     bool noritsu = false, int quantita = 1, const std::string &cartellaFtp = std::string());
 
@@ -81,7 +80,6 @@ class Lab
 public:
     // Database, folders and catalog; the FTP server starts with avviaFtp().
     Lab();
-    ~Lab();
 
     // A new server on the lab's FTP root (the previous one goes).
     bool avviaFtp(qint64 downloadLimit = 0);

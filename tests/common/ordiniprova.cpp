@@ -13,10 +13,10 @@ int32_t dataOrdine()
     return int32_t(QDateTime(QDate(2024, 3, 7), QTime(9, 5)).toSecsSinceEpoch());
 }
 
-Utente *clienteCompleto(const std::string &codice)
+static Utente *clienteCompleto()
 {
     auto *u = new Utente;
-    u->codice_utente = codice;
+    u->codice_utente = "00042";
     u->username = "fotorossi";
     u->password = "hash$segreto";
     u->nome = "Mario";
@@ -54,7 +54,7 @@ OrdineRiga *rigaAltro(const std::string &codice, int qta, float prezzo)
     return r;
 }
 
-OrdineRigaFile *rigaFile(const std::string &nome, int qta, float prezzo)
+static OrdineRigaFile *rigaFile(const std::string &nome, int qta, float prezzo)
 {
     auto *r = riga<OrdineRigaFile>("INVIOFILE", "Invio file", qta, prezzo);
     r->nome_file = nome;

@@ -37,7 +37,6 @@ public:
     void applyToLibraries(
         const std::string &user = "admin", const std::string &password = "admin") const;
 
-    // "sqlite" or "postgresql".
     QString backend() const;
 
     // The service's settings map, read and written as "admin".

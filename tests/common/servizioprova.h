@@ -5,8 +5,6 @@
 // installation file, as the operator "admin" with the credentials stored
 // where the program keeps them, and a temporary folder for files. Everything
 // is put back when the object goes.
-//
-// Link the test with v2servizioprova.
 
 #include "servicedb.h"
 
