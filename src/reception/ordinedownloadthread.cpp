@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <future>
 #include <set>
 #include <vector>
 
@@ -37,14 +38,9 @@ struct NonDisponibile {
     QString motivo;
 };
 
-// Images recorded together: enough to spread the cost of a durable commit,
-// few enough that a crash repeats little.
-constexpr size_t ImmaginiPerRegistrazione = 16;
-constexpr int64_t BytePerRegistrazione = 64 * 1024 * 1024;
-// An image this large is recorded as soon as it is whole, and the ones
-// waiting before its transfer starts: its own time dwarfs one commit, and a
-// stop or a fault in it repeats nothing.
-constexpr int64_t ImmagineGrande = 128 * 1024;
+// How long a stopped worker still lets the images already whole on disk be
+// recorded, so that they are not fetched again.
+constexpr int RegistrazioneDopoStopMs = 500;
 
 NonDisponibile presaPersa(const Ordine &o)
 {
@@ -287,8 +283,6 @@ QString OrdineDownloadThread::percorsoClient(const QString &remoto) const
 void OrdineDownloadThread::scarica(
     const QString &remoto, const QString &locale, int64_t dimensioneAttesa)
 {
-    if (dimensioneAttesa >= ImmagineGrande)
-        registraInAttesa();
     try {
         m_ftp->downloadFile(percorsoClient(remoto).toStdString(), locale.toStdString(), true);
     } catch (const FTPClientException &) {
@@ -341,15 +335,12 @@ void OrdineDownloadThread::run()
         // Registered before it connects, so that stop() also cuts a connect
         // or a login to a server that does not answer; the stall limit
         // covers the login too.
-        auto client = FTPClient::unconnected(m_imp.ftpHost.toStdString(), m_imp.ftpPort);
+        auto client = nuovoClient();
         // Direct: one queued event per block would flood the receiving
         // thread on a fast link; registraProgresso posts them coalesced.
         connect(
             client.get(), &FTPClient::onFileProgress, client.get(),
             [this](int done, int total) { registraProgresso(done, total); }, Qt::DirectConnection);
-        client->setStallTimeout(m_imp.ftpStallTimeout);
-        client->setTransferBufferSize(m_imp.ftpBufferSize);
-        client->setWorkingDir(m_imp.ftpRoot.toStdString());
         {
             QMutexLocker lock(&m_ftpMutex);
             m_ftp = std::move(client);
@@ -367,6 +358,19 @@ void OrdineDownloadThread::run()
         emit orderClaimed();
         m_rinnovo.start();
         rimuoviGiaScaricati();
+        m_registratore = std::make_unique<RegistratoreImmagini>(RegistratoreImmagini::Azioni {
+            [this](const std::vector<File *> &files) { registraGruppo(files); },
+            [this](const QString &remoto) { rimuoviDalServer(remoto); },
+            [this] {
+                QMutexLocker lock(&m_ftpMutex);
+                m_rimozioniInterrotte = true;
+                if (m_ftpRimozioni)
+                    m_ftpRimozioni->abort();
+            },
+            [this] {
+                QMutexLocker lock(&m_ftpMutex);
+                m_ftpRimozioni.reset();
+            } });
 
         const std::vector<OrdineRiga *> righe = ordine.righe;
         int totaleFile = 0;
@@ -404,8 +408,10 @@ void OrdineDownloadThread::run()
                 break;
             }
         }
-        controllaStop();
-        registraInAttesa();
+        if (!m_registratore->completa([this] { return isInterruptionRequested(); }))
+            throw Interrotto();
+        m_rimossi.unite(m_registratore->rimossi());
+        m_registratore.reset();
         rimuoviGiaScaricati();
 
         if (!ordine.concludiPresa(Ordini::RICEVUTO, m_imp.postazione))
@@ -414,8 +420,11 @@ void OrdineDownloadThread::run()
         emit orderTerminated();
         return;
     } catch (const Interrotto &) {
+        if (m_registratore)
+            m_registratore->ferma(RegistrazioneDopoStopMs);
     } catch (const NonDisponibile &n) {
         qCDebug(lcDownload).noquote() << n.motivo;
+        m_registratore.reset();
         rilascia();
         emit orderSkipped(n.motivo);
         return;
@@ -442,86 +451,80 @@ void OrdineDownloadThread::run()
     if (!errore.isNull() && !isInterruptionRequested()) {
         // The images already whole on disk are kept for the next attempt.
         try {
-            registraInAttesa();
+            if (m_registratore)
+                m_registratore->completa([this] { return isInterruptionRequested(); });
         } catch (...) {
         }
         emit errorOccurred(errore, dettaglio, dellOrdine);
     }
+    m_registratore.reset();
     rilascia();
 }
 
-// The image is whole on disk. Images are recorded in groups: each is synced
-// to disk with its folder, the group is recorded on the service in one
-// durable transaction, and only then removed from the server. A crash may
-// repeat a download, never lose an image.
-void OrdineDownloadThread::accoda(
-    File &file, const std::string &nome, const QString &remoto, const QString &locale)
+std::unique_ptr<FTPClient> OrdineDownloadThread::nuovoClient() const
 {
-    file.nome_file_locale = nome;
-    m_inAttesa.push_back({ &file, remoto, locale,
-        std::async(std::launch::async, [locale] { return sincronizzaSuDisco(locale); }) });
-    m_byteInAttesa += file.dimensione;
-    if (m_inAttesa.size() >= ImmaginiPerRegistrazione || m_byteInAttesa >= BytePerRegistrazione
-        || file.dimensione >= ImmagineGrande)
-        registraInAttesa();
+    auto client = FTPClient::unconnected(m_imp.ftpHost.toStdString(), m_imp.ftpPort);
+    client->setStallTimeout(m_imp.ftpStallTimeout);
+    client->setTransferBufferSize(m_imp.ftpBufferSize);
+    client->setWorkingDir(m_imp.ftpRoot.toStdString());
+    return client;
 }
 
-void OrdineDownloadThread::registraInAttesa()
+void OrdineDownloadThread::accoda(File &file, const QString &remoto, const QString &locale)
 {
-    if (m_inAttesa.empty())
-        return;
-    QStringList cartelle;
-    for (InAttesa &a : m_inAttesa) {
-        const bool sincronizzato = a.sincronia.valid() && a.sincronia.get();
-        // An image a hot folder has already taken away is no longer ours
-        // to keep.
-        if (!sincronizzato && !sincronizzaSuDisco(a.locale) && QFileInfo::exists(a.locale))
-            throw Vendra2Exception("DISCO",
-                QString("Impossibile scrivere su disco il file %1.")
-                    .arg(QDir::toNativeSeparators(a.locale))
-                    .toStdString());
-        const QString mrk = OrdineStampaNoritsu::percorsoFile(a.locale);
-        if (QFileInfo::exists(mrk))
-            sincronizzaSuDisco(mrk);
-        const QString cartella = QFileInfo(a.locale).absolutePath();
-        if (!cartelle.contains(cartella))
-            cartelle << cartella;
-    }
-    for (const QString &c : qAsConst(cartelle))
-        sincronizzaSuDisco(c);
+    // The sync starts at once: the device works on it while the next
+    // images arrive, and syncs that wait together share the file system's
+    // commits.
+    RegistratoreImmagini::Immagine im { &file, remoto, locale, file.dimensione,
+        std::async(std::launch::async, [locale] { return sincronizzaSuDisco(locale); }) };
+    if (!m_registratore->accoda(std::move(im), [this] { return isInterruptionRequested(); }))
+        throw Interrotto();
+}
 
-    std::vector<const File *> files;
-    for (InAttesa &a : m_inAttesa) {
-        a.file->scaricato = true;
-        files.push_back(a.file);
-    }
+void OrdineDownloadThread::registraGruppo(const std::vector<File *> &files)
+{
+    for (File *f : files)
+        f->scaricato = true;
+    const auto annulla = [&files] {
+        for (File *f : files)
+            f->scaricato = false;
+    };
     bool registrati = false;
     try {
-        registrati = m_ordine->registraFile(files, m_imp.postazione, true);
+        registrati = m_ordine->registraFile(
+            std::vector<const File *>(files.begin(), files.end()), m_imp.postazione, true);
+    } catch (const File::FileException &e) {
+        annulla();
+        throw File::FileException(e.code, MsgFile + e.message);
     } catch (...) {
-        for (InAttesa &a : m_inAttesa)
-            a.file->scaricato = false;
+        annulla();
         throw;
     }
     if (!registrati) {
-        for (InAttesa &a : m_inAttesa)
-            a.file->scaricato = false;
-        m_inAttesa.clear();
+        annulla();
         throw presaPersa(*m_ordine);
     }
     const QString idOrdine = qs(m_ordine->Getguid());
-    std::vector<InAttesa> fatti;
-    fatti.swap(m_inAttesa);
-    m_byteInAttesa = 0;
-    for (const InAttesa &a : fatti) {
-        qCDebug(lcDownload).noquote() << QString("Ordine n: %1 - Aggiornato lo stato del file %2")
-                                             .arg(idOrdine, qs(a.file->id));
-        m_ftp->removeFile(percorsoClient(a.remoto).toStdString());
-        m_rimossi.insert(a.remoto);
+    for (const File *f : files)
         qCDebug(lcDownload).noquote()
-            << QString("Ordine n: %1 - Cancellato il file %2 dal server ftp.")
-                   .arg(idOrdine, a.remoto);
+            << QString("Ordine n: %1 - Aggiornato lo stato del file %2").arg(idOrdine, qs(f->id));
+}
+
+void OrdineDownloadThread::rimuoviDalServer(const QString &remoto)
+{
+    if (!m_ftpRimozioni) {
+        auto client = nuovoClient();
+        {
+            QMutexLocker lock(&m_ftpMutex);
+            m_ftpRimozioni = std::move(client);
+            if (m_rimozioniInterrotte)
+                m_ftpRimozioni->abort();
+        }
+        m_ftpRimozioni->login(m_imp.ftpUsername.toStdString(), m_imp.ftpPassword.toStdString());
     }
+    m_ftpRimozioni->removeFile(percorsoClient(remoto).toStdString());
+    qCDebug(lcDownload).noquote() << QString("Ordine n: %1 - Cancellato il file %2 dal server ftp.")
+                                         .arg(qs(m_ordine->Getguid()), remoto);
 }
 
 // The local name is recorded before the transfer, so that a retry writes
@@ -568,6 +571,7 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
     File *file = daScaricare(riga);
     if (!file)
         return;
+    QString remoto, locale;
     try {
         const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
         const QString cartella = m_percorsi.cartellaRigaFile(dati);
@@ -578,17 +582,17 @@ void OrdineDownloadThread::downloadOrdineRigaFile(OrdineRigaFile *riga)
         file->nome_file_locale = nome.toStdString();
         registraNome(*file);
 
-        const QString remoto = percorsoRemoto(file->cartella, file->id);
-        scarica(remoto, cartella + nome, file->dimensione);
+        remoto = percorsoRemoto(file->cartella, file->id);
+        locale = cartella + nome;
+        scarica(remoto, locale, file->dimensione);
         m_bytesDone += file->dimensione;
         qCDebug(lcDownload).noquote()
             << QString("Ordine n: %1::Articolo %2 - Scaricato file %3 dal server FTP")
                    .arg(idOrdine, idRiga, qs(file->id));
-
-        accoda(*file, nome.toStdString(), remoto, cartella + nome);
     } catch (...) {
         rilanciaConContesto();
     }
+    accoda(*file, remoto, locale);
 }
 
 void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int numeroStampa)
@@ -598,9 +602,10 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
     File *file = daScaricare(riga);
     if (!file)
         return;
+    QString remoto, percorso;
     try {
         const DatiRigaPercorso dati = DatiRigaPercorso::da(*m_ordine, *riga);
-        const QString percorso = m_percorsi.percorsoRigaStampa(dati, numeroStampa);
+        percorso = m_percorsi.percorsoRigaStampa(dati, numeroStampa);
         if (percorso.isEmpty()) {
             throw Vendra2Exception("CARTELLA",
                 QString("Cartella del reparto %1 non impostata.")
@@ -611,7 +616,7 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
         file->nome_file_locale = nome;
         registraNome(*file);
 
-        const QString remoto = percorsoRemoto(file->cartella, file->id);
+        remoto = percorsoRemoto(file->cartella, file->id);
         scarica(remoto, percorso, file->dimensione);
         m_bytesDone += file->dimensione;
         qCDebug(lcDownload).noquote()
@@ -632,9 +637,8 @@ void OrdineDownloadThread::downloadOrdineRigaStampa(OrdineRigaStampa *riga, int 
             if (m_noritsu.scrivi(job) == OrdineStampaNoritsu::Esito::Errore)
                 throw Vendra2Exception("NORITSU", m_noritsu.errore().toStdString());
         }
-
-        accoda(*file, nome, remoto, percorso);
     } catch (...) {
         rilanciaConContesto();
     }
+    accoda(*file, remoto, percorso);
 }

@@ -5,6 +5,7 @@
 
 #include "ordinestampanoritsu.h"
 #include "percorsidownload.h"
+#include "registratoreimmagini.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -14,7 +15,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,10 +110,14 @@ private:
     QString percorsoClient(const QString &remoto) const;
     File *daScaricare(OrdineRiga *riga);
     [[noreturn]] static void rilanciaConContesto();
-    // A whole image on disk waits here to be recorded and removed from the
-    // server together with the next ones.
-    void accoda(File &file, const std::string &nome, const QString &remoto, const QString &locale);
-    void registraInAttesa();
+    // Hands an image whole on disk to the recorder, which records it and
+    // removes it from the server behind the next transfers.
+    void accoda(File &file, const QString &remoto, const QString &locale);
+    // The recorder's work, on its thread: the durable record of a group,
+    // and the removal of one image through a connection of its own.
+    void registraGruppo(const std::vector<File *> &files);
+    void rimuoviDalServer(const QString &remoto);
+    std::unique_ptr<FTPClient> nuovoClient() const;
     void registraNome(File &file);
     void scarica(const QString &remoto, const QString &locale, int64_t dimensioneAttesa);
     void controllaStop() const;
@@ -129,17 +133,11 @@ private:
     // Remote paths of the order already removed from the server by this worker.
     QSet<QString> m_rimossi;
 
-    struct InAttesa {
-        File *file;
-        QString remoto;
-        QString locale;
-        // The image's sync, started when it was whole: the device works on
-        // it while the next images arrive, and syncs that wait together
-        // share the file system's commits.
-        std::future<bool> sincronia;
-    };
-    std::vector<InAttesa> m_inAttesa;
-    int64_t m_byteInAttesa = 0;
+    // The recorder's connection for removals, opened on its first one;
+    // guarded by m_ftpMutex as well.
+    std::unique_ptr<FTPClient> m_ftpRimozioni;
+    bool m_rimozioniInterrotte = false;
+    std::unique_ptr<RegistratoreImmagini> m_registratore;
     // Renews the hold on the order during a long transfer.
     QElapsedTimer m_rinnovo;
     bool m_presaPersa = false;

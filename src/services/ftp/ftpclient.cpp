@@ -245,7 +245,13 @@ struct FTPClient::Private {
     // State of the running transfer, touched only by the owning thread.
     QFile *file = nullptr;
     int64_t done = 0;
-    // Bytes of the running download already handed to the disk's writeback.
+    // Received bytes of the running download not yet written: the file
+    // gets them in large writes, which cost the system far less per byte
+    // than libcurl's receive-sized blocks.
+    std::vector<char> unwritten;
+    // Bytes of the running download written, and handed to the disk's
+    // writeback.
+    int64_t written = 0;
     int64_t writtenBack = 0;
     int64_t total = -1;
     int64_t lastEmitted = -1;
@@ -436,6 +442,8 @@ struct FTPClient::Private {
         lastMoved = -1;
         sinceMove.start();
         done = 0;
+        unwritten.clear();
+        written = 0;
         writtenBack = 0;
         total = -1;
         lastEmitted = -1;
@@ -646,11 +654,28 @@ struct FTPClient::Private {
     void startWriteback()
     {
 #ifdef Q_OS_LINUX
-        if (done - writtenBack < WritebackChunk)
+        if (written - writtenBack < WritebackChunk)
             return;
-        ::sync_file_range(file->handle(), writtenBack, done - writtenBack, SYNC_FILE_RANGE_WRITE);
-        writtenBack = done;
+        ::sync_file_range(
+            file->handle(), writtenBack, written - writtenBack, SYNC_FILE_RANGE_WRITE);
+        writtenBack = written;
 #endif
+    }
+
+    // Writes the bytes held back; false, with the reason set, on failure.
+    bool writeUnwritten()
+    {
+        if (unwritten.empty())
+            return true;
+        if (file->write(unwritten.data(), qint64(unwritten.size())) != qint64(unwritten.size())) {
+            localError = writeReason(file->fileName(), qint64(unwritten.size()));
+            localDetail = file->errorString();
+            return false;
+        }
+        written += int64_t(unwritten.size());
+        unwritten.clear();
+        startWriteback();
+        return true;
     }
 
     // Called by libcurl at least once a second, also while nothing moves:
@@ -677,13 +702,10 @@ struct FTPClient::Private {
         const size_t len = size * count;
         if (d->aborted.load())
             return 0;
-        if (d->file->write(data, qint64(len)) != qint64(len)) {
-            d->localError = writeReason(d->file->fileName(), qint64(len));
-            d->localDetail = d->file->errorString();
+        d->unwritten.insert(d->unwritten.end(), data, data + len);
+        if (int64_t(d->unwritten.size()) >= WritebackChunk && !d->writeUnwritten())
             return 0;
-        }
         d->done += int64_t(len);
-        d->startWriteback();
         if (d->total < 0) {
             curl_off_t length = -1;
             if (curl_easy_getinfo(d->curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length)
@@ -1059,10 +1081,16 @@ void FTPClient::downloadFile(
         if (withoutSize)
             curl_easy_setopt(c, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
         const CURLcode rc = d->perform();
+        const bool written = rc != CURLE_OK || d->writeUnwritten();
         d->file = nullptr;
         if (rc != CURLE_OK) {
             discard();
             d->failCurl(rc, tr("%1 fallito: %2"), operation);
+        }
+        if (!written) {
+            discard();
+            d->fail(QStringLiteral("FTP_LOCAL"), tr("%1 fallito: %2").arg(operation, d->localError),
+                d->localDetail);
         }
         if (d->announcedSize >= 0)
             d->serverAnnouncesSize = true;
