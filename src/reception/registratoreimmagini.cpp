@@ -148,11 +148,12 @@ bool RegistratoreImmagini::prendiGruppo(std::vector<Immagine> &gruppo)
 
 void RegistratoreImmagini::registraGruppo(std::vector<Immagine> &gruppo)
 {
-    QStringList cartelle;
-    const auto cartellaDi = [&cartelle](const QString &percorso) {
-        const QString c = QFileInfo(percorso).absolutePath();
-        if (!cartelle.contains(c))
-            cartelle << c;
+    // Each print order and each folder once per group, however many of
+    // its images the group holds.
+    QStringList lavori, cartelle;
+    const auto aggiungi = [](QStringList &l, const QString &p) {
+        if (!l.contains(p))
+            l << p;
     };
     std::vector<File *> files;
     for (Immagine &im : gruppo) {
@@ -164,18 +165,18 @@ void RegistratoreImmagini::registraGruppo(std::vector<Immagine> &gruppo)
                 QString("Impossibile scrivere su disco il file %1.")
                     .arg(QDir::toNativeSeparators(im.locale))
                     .toStdString());
-        cartellaDi(im.locale);
+        aggiungi(cartelle, QFileInfo(im.locale).absolutePath());
         // The print order that names the image: the image is recorded only
         // with its job.
         const QString mrk = OrdineStampaNoritsu::percorsoFile(im.locale);
         if (QFileInfo::exists(mrk)) {
-            sincronizzaSuDisco(mrk);
-            cartellaDi(mrk);
+            aggiungi(lavori, mrk);
+            aggiungi(cartelle, QFileInfo(mrk).absolutePath());
         }
         files.push_back(im.file);
     }
-    for (const QString &c : qAsConst(cartelle))
-        sincronizzaSuDisco(c);
+    for (const QString &p : qAsConst(lavori) + cartelle)
+        sincronizzaSuDisco(p);
 
     m_azioni.registra(files);
 

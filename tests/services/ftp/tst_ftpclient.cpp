@@ -14,10 +14,13 @@
 #include <QtTest>
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <thread>
 #include <utility>
+
+#include <sys/resource.h>
 
 using v2test::FtpServer;
 
@@ -247,17 +250,23 @@ private slots:
         // The partial file vanishes under the transfer: it cannot be renamed
         // into place.
         QTest::newRow("partial file removed") << "part";
+        // The system refuses a write (here past the file size limit, as on a
+        // full disk): the bytes reach the file in large steps, the last one
+        // after the server has reported the transfer complete.
+        QTest::newRow("last write refused") << "limit-end";
+        QTest::newRow("write refused midway") << "limit-mid";
     }
 
     void brokenTransferKeepsTheOldFile()
     {
         QFETCH(QString, fault);
+        const bool limit = fault.startsWith("limit");
         FtpServer::Options options;
         options.downloadLimit = fault == "kill" || fault == "shrink" ? 256 * 1024 : 0;
         options.announceCount = fault == "overstate" ? -1 : 0;
         options.announceExtra = 100;
         QVERIFY2(serve(options), qPrintable(ftp->errorString()));
-        const QByteArray content = randomBytes(1024 * 1024, 3);
+        const QByteArray content = randomBytes(1024 * 1024 + 200000, 3);
         QVERIFY(writeFile(remote("big.jpg"), content));
         QVERIFY(writeFile(remote("first.jpg"), "first"));
         QVERIFY(writeFile(here("big.jpg"), "previous"));
@@ -265,7 +274,7 @@ private slots:
         FTPClient client(ftp->host(), ftp->port(), ftp->user(), ftp->password());
         client.setStallTimeout(5000);
         client.downloadFile("first.jpg", s(here("first.jpg")), false);
-        bool broken = fault == "overstate";
+        bool broken = fault == "overstate" || limit;
         connect(&client, &FTPClient::onFileProgress, this, [&] {
             if (std::exchange(broken, true))
                 return;
@@ -276,7 +285,17 @@ private slots:
             else
                 QFile::remove(here(".big.jpg.part"));
         });
+        rlimit old {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        if (limit) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = old;
+            // The first step is 1 MiB and less than one receive block more.
+            small.rlim_cur = fault == "limit-end" ? 1024 * 1024 + 150000 : 512 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
         auto e = thrown([&] { client.downloadFile("big.jpg", s(here("big.jpg")), true); });
+        setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(broken);
         QVERIFY2(e, "a broken transfer must not pass for a complete one");
         QCOMPARE(readFile(here("big.jpg")), QByteArray("previous"));
@@ -285,6 +304,8 @@ private slots:
             QCOMPARE(e->getCode(), std::string("FTP_SHORT"));
             QCOMPARE(ftp->commands().count("SIZE"), 1);
         }
+        if (limit)
+            QCOMPARE(e->getCode(), std::string("FTP_LOCAL"));
         if (fault != "kill")
             return;
         // Still the last completed download's count, not the broken one's.
