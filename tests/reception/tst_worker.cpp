@@ -88,7 +88,10 @@ private slots:
         auto dopo = lab->carica(guid);
         QCOMPARE(int(dopo->stato), int(Ordini::IN_CODA));
         QVERIFY(dopo->righe[0]->file->scaricato);
-        QVERIFY(!QFileInfo::exists(lab->remoto(*dopo->righe[0]->file)));
+        // A server killed just after an image is whole may keep its copy:
+        // the resumed order removes it (the server ends empty below).
+        if (!uccidi)
+            QVERIFY(!QFileInfo::exists(lab->remoto(*dopo->righe[0]->file)));
         QVERIFY(!dopo->righe[1]->file->scaricato);
         QVERIFY(QFileInfo::exists(lab->remoto(*dopo->righe[1]->file)));
         QCOMPARE(Lab::elenca(labPath("QSS")), QStringList());
