@@ -145,6 +145,7 @@ private slots:
     {
         v2test::ServizioProva::usaCredenziali("admin", "admin");
         appSettings().logLevel = 7;
+        appSettings().maxLogCount = 10000;
         DialogFacade::setScripted(true);
     }
 
@@ -354,6 +355,12 @@ private slots:
             QStringLiteral("Impossibile salvare il registro eventi:\r\n")));
         QCOMPARE(r.log->count(), 2);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+
+        // A log that runs all day keeps its newest entries within the cap.
+        appSettings().maxLogCount = 3;
+        for (const char *text : { "tre", "quattro", "cinque" })
+            r.add(Vendra2Commons::Warning, QString::fromLatin1(text));
+        QCOMPARE(r.messages(), QStringList({ "tre", "quattro", "cinque" }));
     }
 
     // A second start is refused while the first runs; a first instance killed
