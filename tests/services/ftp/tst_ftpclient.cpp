@@ -232,6 +232,7 @@ private slots:
 
         // The normal replacement leaves nothing but the new file, also when a
         // crash left a stale aside copy behind.
+        QVERIFY(writeFile(target, "old image"));
         QVERIFY(writeFile(here(".local.jpg.old"), "stale"));
         client.downloadFile("remote.jpg", s(target), true);
         QCOMPARE(readFile(target), QByteArray("new content"));
