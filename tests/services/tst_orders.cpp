@@ -279,10 +279,13 @@ private slots:
     void printUsedByOrdersCannotBeDeleted()
     {
         auto o = makeOrder(Ordini::RICEVUTO, at("2024-03-10"));
-        Stampa &used = cat.stampaNoritsu;
+        Stampa &used = cat.stampaNoritsu, &unused = cat.stampaDir;
         // The lines would lose print code, paper and format: archive instead.
         V2_EXPECT_THROW_SAYING(
             Stampa::StampaException, used.cancella(), v2db::code::Invalid, "archiviar");
+        V2_EXPECT_THROW(Stampa::StampaException, Stampa().cancellaStampe({ &unused, &used }),
+            v2db::code::Invalid);
+        QCOMPARE(own(Stampa().listaSQL(0, 0, "", "")).size(), size_t(2)); // all or nothing
         used.archiviato = true;
         QVERIFY(used.modifica());
         QVERIFY(o->cancella());
