@@ -149,6 +149,20 @@ private slots:
         DialogFacade::setScripted(true);
     }
 
+    // Every on_<object>_<signal> slot finds its widget: a misnamed one would
+    // leave its button silently doing nothing.
+    void everySlotNamedAfterAWidgetConnects()
+    {
+        static QStringList messages;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { messages << m; });
+        {
+            MainWindow window;
+        }
+        qInstallMessageHandler(previous);
+        QCOMPARE(messages.filter(QStringLiteral("connectSlotsByName")), QStringList());
+    }
+
     void closing()
     {
         MainWindow window;
